@@ -1,0 +1,71 @@
+#include "wizard/Progress.h"
+
+#include <commctrl.h>
+
+#include "payload/ExpandPayload.h"
+#include "payload/ExtractLibrary.h"
+#include "resource.h"
+#include "wizard/Entry.h"
+#include "wizard/Fatal.h"
+#include "wizard/Navigation.h"
+#include "wizard/Screen.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+// Every progress message goes to the bar found anew by its identifier.
+void SendToBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  SendMessageA(GetDlgItem(window, IDC_PROGRESS), message, wParam, lParam);
+}
+
+}  // namespace
+
+void RunInstallStep() {
+  // One level only; a directory that exists, or cannot be made, is found out
+  // by the phases that use it.
+  CreateDirectoryA(InstallDir, nullptr);
+
+  HWND window = CreateDialogParamA(AppInstance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, ProgressDialogProc, 0);
+  if (!window) ReportFatal(FATAL_MODELESS_DIALOG);
+  ShowWindow(window, ShowCommand);
+  PumpMessages(window);  // painted before the work begins
+
+  ExpandPayload(window);
+  ExtractLibrary(window);
+  DeleteLibraryArchive();
+
+  // The window is only hidden, never destroyed: it stays until the process ends.
+  SendMessageA(window, WM_CLOSE, 0, 0);
+  PumpMessages(window);
+}
+
+INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: CenterOnScreen(window); return TRUE;
+    case WM_CLOSE: EndDialog(window, PAGE_ABORT); return TRUE;  // nothing reads the result
+    default: return FALSE;
+  }
+}
+
+// The filter keeps the pump to the progress window: messages for the thread
+// or for other windows wait in the queue.
+void PumpMessages(HWND window) {
+  MSG message;
+  while (PeekMessageA(&message, window, 0, 0, PM_NOREMOVE)) {
+    GetMessageA(&message, window, 0, 0);
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ProgressBegin(HWND window, int units) {
+  SendToBar(window, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(units)));
+  SendToBar(window, PBM_SETSTEP, 1, 0);
+  SendToBar(window, PBM_SETPOS, 0, 0);
+  PumpMessages(window);
+}
+
+void ProgressStep(HWND window) {
+  SendToBar(window, PBM_STEPIT, 0, 0);
+  PumpMessages(window);
+}

@@ -1,0 +1,21 @@
+// The install step (page 6), its modeless progress window, and the progress
+// protocol by which the installation phases drive the window's bar.
+#pragma once
+#include <windows.h>
+
+// Creates the installation directory, shows the progress window, runs both
+// installation phases, deletes the library archive and closes the window.
+void RunInstallStep();
+
+// Dialog procedure of the progress window: centres it and hides it on close.
+INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Services whatever is waiting for the window and its controls; never waits.
+void PumpMessages(HWND window);
+
+// Starts a phase: the bar runs from 0 to the low 16 bits of units, one step a
+// unit, from empty; then the window is serviced.
+void ProgressBegin(HWND window, int units);
+
+// One unit of work is done: the bar steps once and the window is serviced.
+void ProgressStep(HWND window);
