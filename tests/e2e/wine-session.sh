@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Starts or stops the Wine session that every end-to-end test of a run shares:
+# a virtual X server, a Wine prefix of its own inside the build tree (booted
+# once per run) and a persistent wineserver. Windows run in Wine's virtual
+# desktop, which draws their captions and closes them without the wait that
+# Wine makes when there is no window manager.
+#
+#   wine-session.sh start DIR   writes DIR/env.sh for the tests to source
+#   wine-session.sh stop DIR
+set -euo pipefail
+
+action=$1
+dir=$(realpath -m "$2")
+
+stop() {
+  [ -f "$dir/env.sh" ] || return 0
+  # shellcheck source=/dev/null
+  source "$dir/env.sh"
+  timeout 20 wineserver -k 2>/dev/null || true
+  if [ -f "$dir/xvfb.pid" ]; then
+    kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
+    rm -f "$dir/xvfb.pid"
+  fi
+  rm -f "$dir/env.sh"
+}
+
+case "$action" in
+  stop)
+    stop
+    ;;
+  start)
+    stop
+    mkdir -p "$dir"
+    rm -rf "$dir/prefix"
+
+    echo "wine-session: starting Xvfb"
+    fifo="$dir/displayfd"
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >"$dir/xvfb.log" 2>&1 &
+    echo $! >"$dir/xvfb.pid"
+    display=$(timeout 20 head -n1 "$fifo") || { echo "wine-session: Xvfb did not report a display within 20 s" >&2; exit 1; }
+    rm -f "$fifo"
+
+    cat >"$dir/env.sh" <<ENV
+export DISPLAY=:$display
+export WINEPREFIX=$dir/prefix
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+ENV
+    # shellcheck source=/dev/null
+    source "$dir/env.sh"
+
+    echo "wine-session: booting the prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineserver -p  # stays up between the tests instead of quitting after each
+    timeout 120 wineboot --init >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
+    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
+    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+    echo "wine-session: ready on display :$display"
+    ;;
+  *)
+    echo "usage: $0 start|stop DIR" >&2
+    exit 2
+    ;;
+esac
