@@ -1,0 +1,28 @@
+// SZDD: the compressed-file format of the classic COMPRESS/EXPAND tools, the
+// one the platform's LZ expansion library reads. The kit builder writes its
+// payload in it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Largest input the format's 32-bit length field and the reader's signed
+// sizes can carry: inputs of 2 GiB or more are refused.
+constexpr std::uint64_t SZDD_MAX_INPUT = 0x7FFFFFFF;
+
+// Called now and then with the input bytes done so far and the total.
+using SzddProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Compresses the input into a complete SZDD stream (header included) in out.
+// lastChar is the last character of the expanded file's name, which the
+// header records. False, with a message in error, when the input cannot be
+// held by the format.
+bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std::vector<std::uint8_t>& out,
+                  std::string& error, const SzddProgress& progress = {});
+
+// Expands a complete SZDD stream through libmspack. False, with a message in
+// error, when the stream is malformed or does not yield exactly the length
+// its header declares.
+bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out, std::string& error);
