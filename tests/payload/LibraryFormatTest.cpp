@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "ArchiveBytes.h"
+#include "payload/LibraryFormat.h"
+
+namespace {
+
+TEST(LibraryFormatTest, DataTransformMapsEveryByteBothWays) {
+  unsigned char bytes[256];
+  for (int b = 0; b < 256; ++b) bytes[b] = static_cast<unsigned char>(b);
+  DescrambleData(bytes, 256);
+  EXPECT_EQ(bytes[0xEE], 0x00) << "a stored 0xEE restores to 0x00";
+  EXPECT_EQ(bytes[0x00], 0x12) << "a stored 0x00 restores to 0x12";
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(bytes[b], static_cast<unsigned char>(b + 18)) << b;
+  ScrambleData(bytes, 256);
+  for (int b = 0; b < 256; ++b) EXPECT_EQ(bytes[b], b) << b;
+
+  unsigned char untouched[] = {1, 2, 3};
+  DescrambleData(untouched, 0);
+  DescrambleData(untouched, -5);
+  EXPECT_EQ(untouched[0], 1);
+  EXPECT_EQ(untouched[2], 3);
+}
+
+TEST(LibraryFormatTest, NameTransformStopsAtTheFirstZero) {
+  struct {
+    const char* why;
+    std::string stored;
+    std::size_t fieldSize;
+    std::string restored;
+  } cases[] = {
+      {"plain name", StoredName("BIN\\QCC.EXE") + '\0', 260, "BIN\\QCC.EXE"},
+      {"stored zero cuts it", StoredName("AB") + '\0' + StoredName("ABCD").substr(2), 260, "AB"},
+      {"a byte restoring to zero cuts it", StoredName("AB") + static_cast<char>(2 + 37) + "\x7f", 260, "AB"},
+      {"no zero: runs to the end of the field", StoredName("ABCDEF"), 4, "ABCD"},
+      {"empty", std::string(1, '\0'), 260, ""},
+  };
+  for (const auto& c : cases) {
+    char field[300] = {};
+    std::memcpy(field, c.stored.data(), c.stored.size());
+    std::string before(field, sizeof field);
+    std::size_t length = DescrambleName(field, c.fieldSize);
+    EXPECT_EQ(std::string(field, length), c.restored) << c.why;
+    EXPECT_EQ(std::string(field + length + 1, sizeof field - length - 1), before.substr(length + 1))
+        << c.why << ": bytes after the end are left alone";
+  }
+}
+
+TEST(LibraryFormatTest, UnstorableCharactersAreFoundWhereTheTextSaysTheyAre) {
+  struct {
+    int index;
+    unsigned char code;
+  } cases[] = {{92, 127}, {93, 126}, {127, '\\'}, {218, 1}, {0, 219}};
+  for (const auto& c : cases) {
+    std::string name = StorableName(static_cast<std::size_t>(c.index) + 1);
+    name[static_cast<std::size_t>(c.index)] = static_cast<char>(c.code);
+    EXPECT_EQ(FindUnstorableCharacter(name.data(), name.size()), c.index) << c.index;
+    char field[LIBRARY_NAME_FIELD];
+    EXPECT_FALSE(ScrambleName(name.data(), name.size(), field, sizeof field)) << c.index;
+  }
+  // Every 7-bit name of up to 91 characters can be stored.
+  for (int code = 1; code < 128; ++code) {
+    std::string name(91, static_cast<char>(code));
+    EXPECT_EQ(FindUnstorableCharacter(name.data(), name.size()), -1) << code;
+  }
+}
+
+TEST(LibraryFormatTest, ScrambleNameIsTheInverseOfDescrambleName) {
+  std::string longest = StorableName(LIBRARY_NAME_LIMIT);
+  for (const std::string& name : {std::string("A\\B\\F.DAT"), longest, std::string("\x80\xff\x01 ~")}) {
+    char field[LIBRARY_NAME_FIELD];
+    ASSERT_TRUE(ScrambleName(name.data(), name.size(), field, sizeof field)) << name;
+    EXPECT_EQ(std::string(field, name.size()), StoredName(name));
+    EXPECT_EQ(DescrambleName(field, sizeof field), name.size());
+    EXPECT_EQ(std::string(field, name.size()), name);
+  }
+  std::string tooLong(LIBRARY_NAME_FIELD, 'x');
+  char field[LIBRARY_NAME_FIELD];
+  EXPECT_FALSE(ScrambleName(tooLong.data(), tooLong.size(), field, sizeof field)) << "no room for the zero byte";
+}
+
+TEST(LibraryFormatTest, RestoreEntryHeaderRefusesInvalidEntriesWithoutChangingThem) {
+  struct {
+    const char* why;
+    std::string header;
+    int valid;
+  } cases[] = {
+      {"ordinary", EntryHeaderWithField(StoredName("F"), 7), 1},
+      {"largest size", EntryHeaderWithField(StoredName("F"), 2147483647), 1},
+      {"zero in the last byte of the field", EntryHeaderWithField(StoredName(StorableName(259)), 0), 1},
+      {"negative size", EntryHeaderWithField(StoredName("F"), -1), 0},
+      {"name field without a zero", EntryHeaderWithField(std::string(260, 'n'), 0), 0},
+  };
+  for (const auto& c : cases) {
+    LibraryEntryHeader header;
+    std::memcpy(&header, c.header.data(), sizeof header);
+    EXPECT_EQ(RestoreEntryHeader(header), c.valid) << c.why;
+    if (!c.valid) {
+      EXPECT_EQ(std::memcmp(&header, c.header.data(), sizeof header), 0) << c.why;
+    }
+  }
+  LibraryEntryHeader header;
+  SetEntrySize(header, -2);
+  EXPECT_EQ(EntrySize(header), -2);
+  SetEntrySize(header, 0x12345678);
+  EXPECT_EQ(header.size[0], 0x78) << "little-endian";
+  EXPECT_EQ(EntrySize(header), 0x12345678);
+}
+
+}  // namespace
