@@ -22,7 +22,13 @@ using SzddProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std::vector<std::uint8_t>& out,
                   std::string& error, const SzddProgress& progress = {});
 
-// Expands a complete SZDD stream through libmspack. False, with a message in
+// Size in bytes, header included, of the smallest SZDD stream that any parse
+// of the input gives: what the compressor is measured against. Slower than
+// the compressor.
+std::uint64_t SzddOptimalSize(const std::uint8_t* data, std::size_t size);
+
+// Expands a complete SZDD stream through libmspack (on Windows, through the
+// platform's LZ expansion library). False, with a message in
 // error, when the stream is malformed or does not yield exactly the length
 // its header declares.
 bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out, std::string& error);

@@ -1,0 +1,28 @@
+#include <cstring>
+
+#include "kit/szdd/SzddFormat.h"
+
+void SzddWriteHeader(std::uint8_t* out, char lastChar, std::uint32_t length) {
+  std::memcpy(out, SZDD_MAGIC, sizeof SZDD_MAGIC);
+  out[8] = SZDD_MODE_A;
+  out[9] = static_cast<std::uint8_t>(lastChar);
+  for (int i = 0; i < 4; ++i) out[10 + i] = static_cast<std::uint8_t>(length >> (8 * i));
+}
+
+bool SzddReadHeader(const std::uint8_t* data, std::size_t size, std::uint32_t& length, std::string& error) {
+  if (size < SZDD_HEADER_SIZE) {
+    error = "stream of " + std::to_string(size) + " bytes is shorter than the SZDD header";
+    return false;
+  }
+  if (std::memcmp(data, SZDD_MAGIC, sizeof SZDD_MAGIC) != 0) {
+    error = "not an SZDD stream (no SZDD magic)";
+    return false;
+  }
+  if (data[8] != SZDD_MODE_A) {
+    error = "unknown SZDD compression mode " + std::to_string(data[8]);
+    return false;
+  }
+  length = 0;
+  for (int i = 0; i < 4; ++i) length |= static_cast<std::uint32_t>(data[10 + i]) << (8 * i);
+  return true;
+}
