@@ -1,0 +1,393 @@
+#include "kit/KitCommands.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "kit/LibraryScan.h"
+#include "kit/LibraryWriter.h"
+#include "kit/OutputFile.h"
+#include "kit/ProgressBar.h"
+#include "kit/szdd/Szdd.h"
+#include "payload/LibraryFormat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The text files that travel beside the payload, copied as they are.
+const char* const MEDIUM_TEXT_FILES[] = {"LICENSE.TXT", "README.TXT", "SHELLINK.DAT"};
+constexpr char MEDIUM_PAYLOAD[] = "DATA.CMP";
+constexpr char MEDIUM_SETUP[] = "SETUP.EXE";
+
+// Every SZDD stream starts with these bytes.
+constexpr unsigned char SZDD_SIGNATURE[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "kitpack: %s\n", message.c_str());
+  return 1;
+}
+
+void Note(const std::string& message) { std::fprintf(stderr, "kitpack: note: %s\n", message.c_str()); }
+
+// Prints each problem; at most this many, so that a badly broken input does
+// not flood the terminal.
+int FailWithProblems(const std::string& prefix, const std::vector<std::string>& problems) {
+  constexpr std::size_t SHOWN = 50;
+  for (std::size_t i = 0; i < problems.size() && i < SHOWN; ++i) Fail(prefix + problems[i]);
+  if (problems.size() > SHOWN) Fail(prefix + "... and " + std::to_string(problems.size() - SHOWN) + " more problems");
+  return 1;
+}
+
+class OutputSink : public ByteSink {
+ public:
+  explicit OutputSink(OutputFile& file) : file_(file) {}
+  bool Write(const unsigned char* data, std::size_t size, std::string& error) override {
+    return file_.Write(data, size, error);
+  }
+
+ private:
+  OutputFile& file_;
+};
+
+bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+  std::error_code code;
+  if (!fs::is_regular_file(path, code)) {
+    error = path.string() + (fs::exists(path, code) ? ": not a regular file" : ": no such file");
+    return false;
+  }
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+  if (!file) {
+    error = path.string() + ": cannot open: " + SystemError();
+    return false;
+  }
+  std::uintmax_t size = fs::file_size(path, code);
+  if (code) {
+    error = path.string() + ": " + code.message();
+    return false;
+  }
+  if (size > SIZE_MAX) {
+    error = path.string() + ": too large to read";
+    return false;
+  }
+  bytes.resize(static_cast<std::size_t>(size));
+  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fgetc(file.get()) != EOF) {
+    error = path.string() + ": read failed or the file changed while it was read";
+    return false;
+  }
+  return true;
+}
+
+bool WriteWholeFile(OutputFile& output, const fs::path& path, const std::vector<std::uint8_t>& bytes,
+                    std::string& error) {
+  return output.Create(path, error) && output.Write(bytes.data(), bytes.size(), error);
+}
+
+bool IsSzdd(const fs::path& path) {
+  unsigned char start[sizeof SZDD_SIGNATURE] = {};
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+  return file && std::fread(start, 1, sizeof start, file.get()) == sizeof start &&
+         std::memcmp(start, SZDD_SIGNATURE, sizeof start) == 0;
+}
+
+// The archive in a file: read as it is, or expanded first when the file is a
+// compressed payload.
+struct ArchiveSource {
+  std::unique_ptr<ArchiveInput> input;
+  std::vector<std::uint8_t> expanded;
+  bool compressed = false;
+};
+
+bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string& error) {
+  std::error_code code;
+  if (!fs::exists(path, code)) {
+    error = path.string() + ": no such file";
+    return false;
+  }
+  if (!IsSzdd(path)) {
+    auto file = std::make_unique<FileInput>();
+    if (!file->Open(path, error)) return false;
+    source.input = std::move(file);
+    return true;
+  }
+  std::vector<std::uint8_t> compressed;
+  if (!ReadWholeFile(path, compressed, error)) return false;
+  std::string why;
+  if (!SzddExpand(compressed.data(), compressed.size(), source.expanded, why)) {
+    error = path.string() + ": the compressed payload does not expand: " + why;
+    return false;
+  }
+  source.compressed = true;
+  source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
+  return true;
+}
+
+// Compresses the bytes and expands the result again, so that nothing is
+// written that does not give back exactly what went in.
+bool CompressChecked(const std::vector<std::uint8_t>& plain, char lastChar, std::vector<std::uint8_t>& compressed,
+                     const std::string& what, std::string& error) {
+  std::string why;
+  {
+    ProgressBar bar("compressing");
+    if (!SzddCompress(plain.data(), plain.size(), lastChar, compressed, why, bar.Callback())) {
+      error = what + ": cannot compress: " + why;
+      return false;
+    }
+  }
+  std::vector<std::uint8_t> expanded;
+  if (!SzddExpand(compressed.data(), compressed.size(), expanded, why)) {
+    error = what + ": the compressed result does not expand: " + why;
+    return false;
+  }
+  if (expanded != plain) {
+    error = what + ": the compressed result does not expand to the original bytes";
+    return false;
+  }
+  return true;
+}
+
+std::string Percent(std::uint64_t part, std::uint64_t whole) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f%%", whole == 0 ? 100.0 : 100.0 * static_cast<double>(part) / whole);
+  return text;
+}
+
+// The components of an entry name: '\' and '/' both separate, and one leading
+// separator is dropped, as on Windows.
+std::vector<std::string> Components(const std::string& name) {
+  std::vector<std::string> parts;
+  std::size_t start = (!name.empty() && (name[0] == '\\' || name[0] == '/')) ? 1 : 0;
+  for (;;) {
+    std::size_t end = name.find_first_of("\\/", start);
+    parts.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// Creates the directories below root for an entry and gives the path of its
+// file. A symbolic link or a file where a directory belongs is refused, so
+// that nothing is written outside root.
+bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& file, std::string& error) {
+  std::vector<std::string> parts = Components(name);
+  fs::path path = root;
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    path /= parts[i];
+    std::error_code code;
+    fs::file_status status = fs::symlink_status(path, code);
+    if (fs::is_symlink(status)) {
+      error = path.string() + ": a symbolic link is in the way";
+      return false;
+    }
+    if (fs::exists(status) && !fs::is_directory(status)) {
+      error = path.string() + ": a file is in the way of a directory";
+      return false;
+    }
+    if (!fs::exists(status) && !fs::create_directory(path, code)) {
+      error = path.string() + ": cannot create the directory: " + code.message();
+      return false;
+    }
+  }
+  file = path / parts.back();
+  std::error_code code;
+  if (fs::is_directory(fs::symlink_status(file, code))) {
+    error = file.string() + ": a directory is in the way";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PackCommand(const fs::path& tree, const fs::path& output) {
+  std::vector<TreeFile> files;
+  std::vector<std::string> problems;
+  std::vector<std::string> notes;
+  bool collected = CollectTree(tree, files, problems, notes);
+  for (const std::string& note : notes) Note(note);
+  if (!collected) return FailWithProblems("", problems);
+
+  OutputFile out;
+  OutputSink sink(out);
+  std::string error;
+  if (!out.Create(output, error)) return Fail(error);
+  {
+    ProgressBar bar("packing");
+    if (!WriteLibrary(files, sink, error, bar.Callback())) return Fail(error);
+  }
+  if (!out.Commit(error)) return Fail(error);
+  std::printf("%s: %zu entries, %" PRIu64 " bytes\n", output.string().c_str(), files.size(), LibrarySize(files));
+  return 0;
+}
+
+int CompressCommand(const fs::path& input, const fs::path& output) {
+  std::vector<std::uint8_t> plain;
+  std::vector<std::uint8_t> compressed;
+  std::string error;
+  if (!ReadWholeFile(input, plain, error)) return Fail(error);
+  std::string name = input.filename().string();
+  if (!CompressChecked(plain, name.back(), compressed, input.string(), error)) return Fail(error);
+
+  OutputFile out;
+  if (!WriteWholeFile(out, output, compressed, error) || !out.Commit(error)) return Fail(error);
+  std::printf("%s: %zu bytes from %zu (%s)\n", output.string().c_str(), compressed.size(), plain.size(),
+              Percent(compressed.size(), plain.size()).c_str());
+  return 0;
+}
+
+int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& setup) {
+  // Everything is read and checked before anything is written.
+  std::string error;
+  std::vector<std::vector<std::uint8_t>> texts;
+  for (const char* name : MEDIUM_TEXT_FILES) {
+    texts.emplace_back();
+    if (!ReadWholeFile(kit / name, texts.back(), error)) return Fail(error);
+  }
+  std::vector<std::uint8_t> setupBytes;
+  if (!setup.empty() && !ReadWholeFile(setup, setupBytes, error)) return Fail(error);
+
+  std::vector<TreeFile> files;
+  std::vector<std::string> problems;
+  std::vector<std::string> notes;
+  bool collected = CollectTree(kit / "files", files, problems, notes);
+  for (const std::string& note : notes) Note(note);
+  if (!collected) return FailWithProblems("", problems);
+
+  std::vector<std::uint8_t> archive;
+  archive.reserve(static_cast<std::size_t>(LibrarySize(files)));
+  VectorSink sink(archive);
+  {
+    ProgressBar bar("packing");
+    if (!WriteLibrary(files, sink, error, bar.Callback())) return Fail(error);
+  }
+  LibraryCheck check;
+  MemoryInput packed(archive.data(), archive.size());
+  if (!VerifyLibrary(packed, check)) return FailWithProblems("the packed archive: ", check.problems);
+
+  // The installer expands the payload into DATA.VNX: its last character goes
+  // into the header.
+  std::vector<std::uint8_t> compressed;
+  const char lastChar = LIBRARY_ARCHIVE_NAME[sizeof LIBRARY_ARCHIVE_NAME - 2];
+  if (!CompressChecked(archive, lastChar, compressed, (outDir / MEDIUM_PAYLOAD).string(), error)) return Fail(error);
+
+  std::error_code code;
+  fs::create_directories(outDir, code);
+  if (code) return Fail(outDir.string() + ": cannot create the directory: " + code.message());
+  // All files go out under temporary names first, and are renamed into place
+  // only when every one of them has been written.
+  std::vector<std::unique_ptr<OutputFile>> outputs;
+  auto stage = [&](const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    outputs.push_back(std::make_unique<OutputFile>());
+    return WriteWholeFile(*outputs.back(), path, bytes, error);
+  };
+  if (!stage(outDir / MEDIUM_PAYLOAD, compressed)) return Fail(error);
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (!stage(outDir / MEDIUM_TEXT_FILES[i], texts[i])) return Fail(error);
+  }
+  if (!setup.empty() && !stage(outDir / MEDIUM_SETUP, setupBytes)) return Fail(error);
+  for (auto& output : outputs) {
+    if (!output->Commit(error)) return Fail(error);
+  }
+  std::printf("%s: %zu entries, archive %zu bytes, %s %zu bytes (%s)\n", outDir.string().c_str(), files.size(),
+              archive.size(), MEDIUM_PAYLOAD, compressed.size(), Percent(compressed.size(), archive.size()).c_str());
+  return 0;
+}
+
+int ListCommand(const fs::path& file) {
+  ArchiveSource source;
+  std::string error;
+  if (!OpenArchiveSource(file, source, error)) return Fail(error);
+  LibraryScanner scanner(*source.input);
+  if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
+
+  std::printf("%12s %12s  %s\n", "SIZE", "OFFSET", "NAME");
+  ScannedEntry entry;
+  std::size_t entries = 0;
+  std::uint64_t bytes = 0;
+  for (;;) {
+    ScanStep step = scanner.Next(entry, error);
+    if (step == ScanStep::Invalid) return Fail(file.string() + ": " + error);
+    if (step == ScanStep::End) break;
+    std::printf("%12" PRId32 " %12" PRId64 "  %s\n", entry.size, entry.dataOffset, entry.name.c_str());
+    ++entries;
+    bytes += static_cast<std::uint64_t>(entry.size);
+  }
+  std::printf("%zu entries, %" PRIu64 " data bytes\n", entries, bytes);
+  if (scanner.TrailingBytes() > 0) {
+    Note(file.string() + ": " + std::to_string(scanner.TrailingBytes()) + " bytes left over after the last entry");
+  }
+  return 0;
+}
+
+int VerifyCommand(const fs::path& file) {
+  ArchiveSource source;
+  std::string error;
+  if (!OpenArchiveSource(file, source, error)) return Fail(error);
+  LibraryCheck check;
+  bool sound;
+  {
+    ProgressBar bar("verifying");
+    sound = VerifyLibrary(*source.input, check, bar.Callback());
+  }
+  if (!sound) return FailWithProblems(file.string() + ": ", check.problems);
+  std::printf("%s: %s%zu entries, %" PRIu64 " data bytes: OK\n", file.string().c_str(),
+              source.compressed ? "compressed payload, " : "", check.entries, check.dataBytes);
+  return 0;
+}
+
+int ExtractCommand(const fs::path& file, const fs::path& directory) {
+  // A first pass checks the whole archive, so that nothing at all is written
+  // from one that would not install.
+  std::string error;
+  ArchiveSource source;
+  if (!OpenArchiveSource(file, source, error)) return Fail(error);
+  {
+    LibraryCheck check;
+    ProgressBar bar("verifying");
+    if (!VerifyLibrary(*source.input, check, bar.Callback())) {
+      return FailWithProblems(file.string() + ": ", check.problems);
+    }
+  }
+  // The second pass reads the same bytes again: the expanded payload from
+  // memory, or the archive file from its start.
+  if (source.compressed) {
+    source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
+  } else {
+    auto again = std::make_unique<FileInput>();
+    if (!again->Open(file, error)) return Fail(error);
+    source.input = std::move(again);
+  }
+  LibraryScanner scanner(*source.input);
+  if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
+  std::error_code code;
+  fs::create_directories(directory, code);
+  if (code) return Fail(directory.string() + ": cannot create the directory: " + code.message());
+
+  ProgressBar bar("extracting");
+  ScannedEntry entry;
+  std::size_t entries = 0;
+  for (;;) {
+    ScanStep step = scanner.Next(entry, error);
+    if (step == ScanStep::Invalid) return Fail(file.string() + ": " + error);
+    if (step == ScanStep::End) break;
+    fs::path target;
+    if (!PrepareEntryPath(directory, entry.name, target, error)) return Fail(error);
+    OutputFile out;
+    if (!out.Create(target, error)) return Fail(error);
+    bool copied = scanner.ReadData(
+        [&](const unsigned char* data, std::size_t size) {
+          bar.Update(scanner.Position(), source.input->Length());
+          return out.Write(data, size, error);
+        },
+        error);
+    if (!copied) return Fail(error);
+    if (!out.Commit(error)) return Fail(error);
+    ++entries;
+  }
+  std::printf("%s: %zu entries extracted\n", directory.string().c_str(), entries);
+  return 0;
+}

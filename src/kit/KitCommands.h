@@ -1,0 +1,28 @@
+// The subcommands of kitpack. Each prints its own messages, naming the file
+// and the problem, and returns the process exit code: 0 on success, 1 on a
+// failure.
+#pragma once
+#include <filesystem>
+
+// A whole setup medium from a kit folder: its files/ tree packed, compressed
+// and checked as DATA.CMP, beside LICENSE.TXT, README.TXT, SHELLINK.DAT and,
+// when setup is not empty, SETUP.EXE.
+int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path& outDir,
+                  const std::filesystem::path& setup);
+
+// The tree packed into a library archive.
+int PackCommand(const std::filesystem::path& tree, const std::filesystem::path& output);
+
+// The file compressed into an SZDD payload, checked by expanding it again.
+int CompressCommand(const std::filesystem::path& input, const std::filesystem::path& output);
+
+// The entries of an archive or of a compressed payload: size, data offset, name.
+int ListCommand(const std::filesystem::path& file);
+
+// 0 only when the archive (or the archive inside a compressed payload) holds
+// everything setup relies on.
+int VerifyCommand(const std::filesystem::path& file);
+
+// Every entry of a verified archive written below the directory, backslashes
+// becoming directories.
+int ExtractCommand(const std::filesystem::path& file, const std::filesystem::path& directory);

@@ -1,0 +1,131 @@
+// kitpack: builds the setup medium of the kit, and lists, verifies and
+// extracts the archives and payloads it makes. Other people's scripts call
+// these subcommands by name, so the names and their arguments stay as they are.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "kit/KitCommands.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+const char USAGE[] =
+    "Usage:\n"
+    "  kitpack medium KITDIR OUTDIR [--setup SETUP.EXE]\n"
+    "      Builds a setup medium in OUTDIR from the kit folder KITDIR: its files/\n"
+    "      tree packed and compressed into DATA.CMP, and its LICENSE.TXT,\n"
+    "      README.TXT and SHELLINK.DAT copied; SETUP.EXE too when given.\n"
+    "  kitpack pack TREE -o DATA.VNX\n"
+    "      Packs the regular files below TREE into a library archive. Entry names\n"
+    "      are paths relative to TREE with backslashes; directories are kept only\n"
+    "      as parts of names, so empty ones are left out.\n"
+    "  kitpack compress FILE -o DATA.CMP\n"
+    "      Compresses FILE into the SZDD format that setup expands.\n"
+    "  kitpack list FILE\n"
+    "      Lists the entries of an archive or a compressed payload: size, data\n"
+    "      offset and name.\n"
+    "  kitpack verify FILE\n"
+    "      Checks an archive or a compressed payload: the access name, every entry\n"
+    "      readable to its end, names safe and free of clashes, nothing left over.\n"
+    "      Exits 0 only when all of these hold.\n"
+    "  kitpack extract FILE -C DIR\n"
+    "      Writes every entry of a verified archive or payload below DIR.\n"
+    "  kitpack --help\n"
+    "\n"
+    "Outputs are written under a temporary name and renamed into place when\n"
+    "complete. Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "kitpack: %s\n%s", problem.c_str(), USAGE);
+  return EXIT_USAGE;
+}
+
+struct Arguments {
+  std::vector<std::string> positional;
+  std::string output;     // -o
+  std::string directory;  // -C
+  std::string setup;      // --setup
+};
+
+// Splits the words after the subcommand into options with a value and
+// positional arguments. False, with a message, on an unknown option or a
+// missing value.
+bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem) {
+  for (int i = 2; i < argc; ++i) {
+    std::string word = argv[i];
+    std::string* value = nullptr;
+    if (word == "-o") value = &args.output;
+    else if (word == "-C") value = &args.directory;
+    else if (word == "--setup") value = &args.setup;
+    if (value != nullptr) {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        problem = word + " needs a value";
+        return false;
+      }
+      if (!value->empty()) {
+        problem = word + " given twice";
+        return false;
+      }
+      *value = argv[++i];
+    } else if (word.size() > 1 && word[0] == '-') {
+      problem = "unknown option " + word;
+      return false;
+    } else {
+      args.positional.push_back(word);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(USAGE, stdout);
+      return 0;
+    }
+  }
+  if (argc < 2) return Usage("no subcommand given");
+  const std::string command = argv[1];
+  Arguments args;
+  std::string problem;
+  if (!ParseArguments(argc, argv, args, problem)) return Usage(problem);
+
+  // Which positional arguments and options each subcommand takes.
+  struct Shape {
+    const char* name;
+    std::size_t positional;
+    bool output, directory, setup;
+  };
+  static const Shape SHAPES[] = {
+      {"medium", 2, false, false, true}, {"pack", 1, true, false, false},  {"compress", 1, true, false, false},
+      {"list", 1, false, false, false},  {"verify", 1, false, false, false}, {"extract", 1, false, true, false},
+  };
+  const Shape* shape = nullptr;
+  for (const Shape& s : SHAPES) {
+    if (command == s.name) shape = &s;
+  }
+  if (shape == nullptr) return Usage("unknown subcommand " + command);
+  if (args.positional.size() != shape->positional) {
+    return Usage(command + " takes " + std::to_string(shape->positional) + " file argument" +
+                 (shape->positional == 1 ? "" : "s"));
+  }
+  if (shape->output != !args.output.empty()) return Usage(command + (shape->output ? " needs" : " takes no") + " -o");
+  if (shape->directory != !args.directory.empty()) {
+    return Usage(command + (shape->directory ? " needs" : " takes no") + " -C");
+  }
+  if (!shape->setup && !args.setup.empty()) return Usage(command + " takes no --setup");
+
+  const std::vector<std::string>& p = args.positional;
+  if (command == "medium") return MediumCommand(p[0], p[1], args.setup);
+  if (command == "pack") return PackCommand(p[0], args.output);
+  if (command == "compress") return CompressCommand(p[0], args.output);
+  if (command == "list") return ListCommand(p[0]);
+  if (command == "verify") return VerifyCommand(p[0]);
+  return ExtractCommand(p[0], args.directory);
+}

@@ -1,0 +1,110 @@
+// Walking a library archive front to back in one pass, for the kit builder's
+// list, verify and extract: every entry with its name, size and data offset,
+// and a precise account of where and why an archive stops being valid.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "kit/LibraryWriter.h"
+
+// Where the archive's bytes come from.
+class ArchiveInput {
+ public:
+  virtual ~ArchiveInput() = default;
+  // Reads up to count bytes; fewer only at the end of the input or on an error.
+  virtual std::size_t Read(unsigned char* into, std::size_t count) = 0;
+  // Passes over up to count bytes; returns how many there were.
+  virtual std::uint64_t Skip(std::uint64_t count) = 0;
+  // True after a read error, as opposed to the end of the input.
+  virtual bool Failed() const = 0;
+  virtual std::uint64_t Length() const = 0;
+};
+
+class MemoryInput : public ArchiveInput {
+ public:
+  MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t Read(unsigned char* into, std::size_t count) override;
+  std::uint64_t Skip(std::uint64_t count) override;
+  bool Failed() const override { return false; }
+  std::uint64_t Length() const override { return size_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t position_ = 0;
+};
+
+class FileInput : public ArchiveInput {
+ public:
+  FileInput() = default;
+  FileInput(const FileInput&) = delete;
+  FileInput& operator=(const FileInput&) = delete;
+  ~FileInput() override;
+  // False with a message naming the file.
+  bool Open(const std::filesystem::path& path, std::string& error);
+  std::size_t Read(unsigned char* into, std::size_t count) override;
+  std::uint64_t Skip(std::uint64_t count) override;
+  bool Failed() const override { return failed_; }
+  std::uint64_t Length() const override { return length_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::uint64_t length_ = 0;
+  std::uint64_t position_ = 0;
+  bool failed_ = false;
+};
+
+struct ScannedEntry {
+  int index = 0;               // from 0, in archive order
+  std::string name;            // restored
+  std::int32_t size = 0;
+  std::int64_t dataOffset = 0; // from the start of the archive
+};
+
+enum class ScanStep { Entry, End, Invalid };
+
+class LibraryScanner {
+ public:
+  explicit LibraryScanner(ArchiveInput& input) : input_(input) {}
+  // Reads the header; false, with the problem, when it is short or does not
+  // carry the access name.
+  bool ReadHeader(std::string& problem);
+  // The next entry. End when the input ends where an entry header would start
+  // or within one (TrailingBytes tells how many bytes that left over);
+  // Invalid, with the problem, when the previous entry's data ran past the
+  // end, the entry header is invalid, or the offsets leave the 32-bit range.
+  ScanStep Next(ScannedEntry& entry, std::string& problem);
+  // Hands the current entry's data, restored, to consume in chunks. False,
+  // with the problem, when the data runs past the end or consume refuses.
+  bool ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume, std::string& problem);
+  std::size_t TrailingBytes() const { return trailing_; }
+  std::uint64_t Position() const { return position_; }
+
+ private:
+  ArchiveInput& input_;
+  std::uint64_t position_ = 0;
+  std::uint64_t unread_ = 0;  // data bytes of the current entry not yet passed
+  std::string current_;       // name of the current entry, for messages
+  std::size_t trailing_ = 0;
+  int next_ = 0;
+  std::vector<unsigned char> buffer_;
+};
+
+struct LibraryCheck {
+  std::size_t entries = 0;
+  std::uint64_t dataBytes = 0;
+  std::vector<std::string> problems;
+};
+
+// Checks everything the installer relies on: the access name; every entry
+// valid and its data there to the end; every name safe to extract, unique
+// and free of clashes; nothing left over after the last entry; the archive
+// within 2147483647 bytes. True when nothing is wrong.
+bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress& progress = {});
+
+// "entry 3 "A\B.TXT"": how messages name an entry.
+std::string EntryLabel(int index, const std::string& name);

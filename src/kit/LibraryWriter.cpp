@@ -1,0 +1,215 @@
+#include "kit/LibraryWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <system_error>
+
+#include "kit/NameClash.h"
+#include "kit/OutputFile.h"
+#include "payload/EntryName.h"
+#include "payload/LibraryFormat.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr std::size_t COPY_CHUNK = 1 << 20;
+
+// Setup joins names to "C:\QUENV98" unless the user picks another directory;
+// a longer name does not fit its 259-character path there.
+constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = 259 - sizeof "C:\\QUENV98";
+
+void Walk(const fs::path& directory, const std::string& prefix, std::vector<TreeFile>& files,
+          std::vector<std::string>& problems, std::vector<std::string>& notes) {
+  std::error_code code;
+  fs::directory_iterator it(directory, code);
+  if (code) {
+    problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
+    return;
+  }
+  bool empty = true;
+  for (; it != fs::directory_iterator(); it.increment(code)) {
+    empty = false;
+    const fs::path& path = it->path();
+    std::string component;
+    try {
+      component = path.filename().string();
+    } catch (const std::exception&) {
+      problems.push_back(path.string() + ": the name has characters that cannot be stored");
+      continue;
+    }
+    std::string name = prefix.empty() ? component : prefix + "\\" + component;
+    fs::file_status status = it->symlink_status(code);
+    if (code) {
+      problems.push_back(path.string() + ": " + code.message());
+    } else if (fs::is_symlink(status)) {
+      problems.push_back(path.string() + ": a symbolic link; the archive holds regular files only");
+    } else if (fs::is_directory(status)) {
+      if (component.find('\\') != std::string::npos) {
+        problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
+        continue;
+      }
+      Walk(path, name, files, problems, notes);
+    } else if (!fs::is_regular_file(status)) {
+      problems.push_back(path.string() + ": a special file; the archive holds regular files only");
+    } else if (component.find('\\') != std::string::npos) {
+      problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
+    } else {
+      std::uintmax_t size = it->file_size(code);
+      if (code) {
+        problems.push_back(path.string() + ": " + code.message());
+      } else {
+        files.push_back({name, path, static_cast<std::uint64_t>(size)});
+      }
+    }
+    code.clear();
+  }
+  if (code) problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
+  if (empty && !prefix.empty()) {
+    notes.push_back(directory.string() + ": an empty directory; the archive keeps directories only as parts of names");
+  }
+}
+
+bool WriteAll(ByteSink& sink, const void* data, std::size_t size, std::string& error) {
+  return sink.Write(static_cast<const unsigned char*>(data), size, error);
+}
+
+bool WriteEntryHeader(ByteSink& sink, const std::string& name, std::uint64_t size, std::string& error) {
+  LibraryEntryHeader header;
+  std::memset(&header, 0, sizeof header);
+  if (size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE) ||
+      !ScrambleName(name.data(), name.size(), header.name, sizeof header.name)) {
+    error = name + ": " + (EntryNameProblem(name).empty() ? "too large for the archive" : EntryNameProblem(name));
+    return false;
+  }
+  SetEntrySize(header, static_cast<std::int32_t>(size));
+  return WriteAll(sink, &header, sizeof header, error);
+}
+
+}  // namespace
+
+bool VectorSink::Write(const unsigned char* data, std::size_t size, std::string&) {
+  out_.insert(out_.end(), data, data + size);
+  return true;
+}
+
+std::string EntryNameProblem(const std::string& name) {
+  if (name.size() > LIBRARY_NAME_LIMIT) {
+    return "the name has " + std::to_string(name.size()) + " characters; an entry name has at most " +
+           std::to_string(LIBRARY_NAME_LIMIT);
+  }
+  if (name.find('\0') != std::string::npos) return "the name holds a zero byte";
+  int index = FindUnstorableCharacter(name.data(), name.size());
+  if (index >= 0) {
+    return "character " + std::to_string(index + 1) + " of the name would be stored as a zero byte, which ends a name";
+  }
+  if (!IsSafeEntryName(name.c_str())) {
+    return "the name is not safe to extract (a drive, a device, a \".\" or \"..\" component, an empty component, "
+           "a trailing dot or space, or a control character)";
+  }
+  if (name.find_first_of("<>\"|?*") != std::string::npos) {
+    return "the name holds one of < > \" | ? *, which Windows does not allow in file names";
+  }
+  return "";
+}
+
+bool CollectTree(const fs::path& root, std::vector<TreeFile>& files, std::vector<std::string>& problems,
+                 std::vector<std::string>& notes) {
+  files.clear();
+  std::error_code code;
+  if (!fs::is_directory(root, code)) {
+    problems.push_back(root.string() + ": not a directory");
+    return false;
+  }
+  Walk(root, "", files, problems, notes);
+  std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) { return a.name < b.name; });
+
+  NameClashCheck clashes;
+  std::uint64_t total = LIBRARY_HEADER_SIZE;
+  for (const TreeFile& file : files) {
+    std::string problem = EntryNameProblem(file.name);
+    if (problem.empty()) problem = clashes.Add(file.name);
+    if (!problem.empty()) problems.push_back(file.source.string() + ": " + problem);
+    if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
+      problems.push_back(file.source.string() + ": " + std::to_string(file.size) +
+                         " bytes; an entry holds at most 2147483647");
+    }
+    if (file.name.size() > DEFAULT_DIRECTORY_NAME_LIMIT && file.name.size() <= LIBRARY_NAME_LIMIT) {
+      notes.push_back(file.source.string() + ": the name has " + std::to_string(file.name.size()) +
+                      " characters; below C:\\QUENV98 it does not fit the installer's 259-character paths");
+    }
+    total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
+  }
+  if (total > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
+    problems.push_back(root.string() + ": the archive would have " + std::to_string(total) +
+                       " bytes; it holds at most 2147483647");
+  }
+  return problems.empty();
+}
+
+std::uint64_t LibrarySize(const std::vector<TreeFile>& files) {
+  std::uint64_t total = LIBRARY_HEADER_SIZE;
+  for (const TreeFile& file : files) total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
+  return total;
+}
+
+bool WriteLibraryHeader(ByteSink& sink, std::string& error) {
+  LibraryHeader header;
+  std::memset(&header, 0, sizeof header);
+  ScrambleName(LIBRARY_ACCESS_NAME, std::strlen(LIBRARY_ACCESS_NAME), header.accessName, sizeof header.accessName);
+  return WriteAll(sink, &header, sizeof header, error);
+}
+
+bool WriteLibraryEntry(ByteSink& sink, const std::string& name, const std::uint8_t* data, std::size_t size,
+                       std::string& error) {
+  if (!WriteEntryHeader(sink, name, size, error)) return false;
+  std::vector<unsigned char> stored(data, data + size);
+  ScrambleData(stored.data(), stored.size());
+  return WriteAll(sink, stored.data(), stored.size(), error);
+}
+
+bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::string& error,
+                  const WorkProgress& progress) {
+  const std::uint64_t total = LibrarySize(files);
+  std::uint64_t done = 0;
+  if (!WriteLibraryHeader(sink, error)) return false;
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[COPY_CHUNK]);
+  for (const TreeFile& file : files) {
+    if (!WriteEntryHeader(sink, file.name, file.size, error)) return false;
+    FileHandle input(OpenForReading(file.source));
+    if (!input) {
+      error = file.source.string() + ": cannot open: " + SystemError();
+      return false;
+    }
+    std::uint64_t remainder = file.size;
+    while (remainder > 0) {
+      std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
+      if (std::fread(buffer.get(), 1, chunk, input.get()) != chunk) {
+        error = file.source.string() + (std::ferror(input.get()) ? ": read failed: " + SystemError()
+                                                                  : std::string(": the file shrank while it was packed"));
+        return false;
+      }
+      ScrambleData(buffer.get(), chunk);
+      if (!sink.Write(buffer.get(), chunk, error)) return false;
+      remainder -= chunk;
+      done += chunk;
+      if (progress) progress(done, total);
+    }
+    // The entry header already holds the size: a file that grew since the
+    // walk cannot be packed whole.
+    if (std::fgetc(input.get()) != EOF) {
+      error = file.source.string() + ": the file grew while it was packed";
+      return false;
+    }
+    done += LIBRARY_ENTRY_HEADER_SIZE;
+  }
+  if (progress) progress(total, total);
+  return true;
+}

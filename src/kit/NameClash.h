@@ -1,0 +1,20 @@
+// Entry names that the format can hold but an installation cannot: two
+// entries that Windows, ignoring case, would write to one file, a file that
+// another entry needs as a directory, and an entry that would overwrite the
+// archive itself while setup extracts it.
+#pragma once
+#include <map>
+#include <set>
+#include <string>
+
+class NameClashCheck {
+ public:
+  // Takes the next entry name in archive order. Empty when it clashes with
+  // none of the names taken before it, else what the clash is.
+  std::string Add(const std::string& name);
+
+ private:
+  std::set<std::string> exact_;                    // every name as stored
+  std::map<std::string, std::string> files_;       // folded name -> first name as stored
+  std::map<std::string, std::string> directories_; // folded directory -> name that implied it
+};

@@ -1,0 +1,285 @@
+// kitpack end to end: the program as a shipper's script runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "ArchiveBytes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Every file below root, by relative path, with its bytes.
+std::vector<std::pair<std::string, std::string>> TreeContents(const fs::path& root) {
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) files.emplace_back(fs::relative(entry.path(), root).string(), ReadFile(entry.path()));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class KitpackTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("qv-kitpack-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  static std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  }
+
+  Outcome Kitpack(const std::vector<std::string>& args) {
+    std::string command = Quote(KITPACK_PATH);
+    for (const auto& arg : args) command += " " + Quote(arg);
+    fs::path out = dir_ / "stdout.txt";
+    fs::path err = dir_ / "stderr.txt";
+    int raw = std::system((command + " >" + Quote(out.string()) + " 2>" + Quote(err.string())).c_str());
+    Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+    fs::remove(out);
+    fs::remove(err);
+    return run;
+  }
+
+  // A small kit folder: a files/ tree with a few directories, sizes around
+  // the reader's chunk, every byte value, and the three text files.
+  fs::path MakeKit(const std::string& name, bool reversed = false) {
+    fs::path kit = dir_ / name;
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(static_cast<char>(b));
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"files/BIN/QCC.EXE", std::string(64001, 'q') + all},
+        {"files/BIN/EMPTY.DAT", ""},
+        {"files/INCLUDE/SYS/TYPES.H", "typedef unsigned size_t;\r\n"},
+        {"files/README.1ST", "Read me first.\r\n"},
+        {"files/LIB/q98.lib", all + all + all},
+        {"LICENSE.TXT", "Licence text\r\n"},
+        {"README.TXT", "Information\r\n"},
+        {"SHELLINK.DAT", "[Quenvar 98]\r\n"},
+    };
+    if (reversed) std::reverse(files.begin(), files.end());
+    for (const auto& [path, bytes] : files) WriteFile(kit / path, bytes);
+    return kit;
+  }
+
+  // Names in the directory other than the given ones: leftovers such as
+  // temporary files.
+  static std::vector<std::string> Others(const fs::path& directory, const std::vector<std::string>& expected) {
+    std::vector<std::string> others;
+    if (!fs::exists(directory)) return others;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+      std::string name = entry.path().filename().string();
+      if (std::find(expected.begin(), expected.end(), name) == expected.end()) others.push_back(name);
+    }
+    return others;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(KitpackTest, HelpNamesEverySubcommand) {
+  Outcome run = Kitpack({"--help"});
+  EXPECT_EQ(run.status, 0);
+  for (const char* word : {"medium", "pack", "compress", "list", "verify", "extract", "--setup", "-o", "-C"}) {
+    EXPECT_NE(run.out.find(word), std::string::npos) << word;
+  }
+}
+
+TEST_F(KitpackTest, WrongUsageExitsWithTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"unpack", "x"},
+      {"pack", "tree"},
+      {"pack", "tree", "-o"},
+      {"pack", "tree", "-o", "a", "-o", "b"},
+      {"list"},
+      {"list", "a", "b"},
+      {"verify", "a", "-o", "b"},
+      {"extract", "a"},
+      {"medium", "kit"},
+      {"compress", "a", "-x", "b"},
+  };
+  for (const auto& args : cases) {
+    Outcome run = Kitpack(args);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+    EXPECT_NE(run.err.find("Usage"), std::string::npos) << testing::PrintToString(args);
+  }
+}
+
+TEST_F(KitpackTest, MediumThenVerifyListAndExtract) {
+  fs::path kit = MakeKit("kit");
+  WriteFile(dir_ / "SETUP.EXE", "MZ setup");
+  fs::path medium = dir_ / "medium";
+  Outcome made = Kitpack({"medium", kit.string(), medium.string(), "--setup", (dir_ / "SETUP.EXE").string()});
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(Others(medium, {"DATA.CMP", "LICENSE.TXT", "README.TXT", "SHELLINK.DAT", "SETUP.EXE"}),
+            std::vector<std::string>{});
+  for (const char* text : {"LICENSE.TXT", "README.TXT", "SHELLINK.DAT"}) {
+    EXPECT_EQ(ReadFile(medium / text), ReadFile(kit / text)) << text;
+  }
+  EXPECT_EQ(ReadFile(medium / "SETUP.EXE"), "MZ setup");
+  EXPECT_EQ(ReadFile(medium / "DATA.CMP").substr(0, 4), "SZDD");
+  EXPECT_EQ(ReadFile(medium / "DATA.CMP")[9], 'X') << "the payload expands to DATA.VNX";
+
+  fs::path payload = medium / "DATA.CMP";
+  Outcome verified = Kitpack({"verify", payload.string()});
+  EXPECT_EQ(verified.status, 0) << verified.err;
+  EXPECT_NE(verified.out.find("5 entries"), std::string::npos) << verified.out;
+
+  Outcome listed = Kitpack({"list", payload.string()});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  // Sorted by name; offsets follow from the sizes.
+  EXPECT_NE(listed.out.find("           0          547  BIN\\EMPTY.DAT\n"
+                            "       64257         1071  BIN\\QCC.EXE\n"),
+            std::string::npos)
+      << listed.out;
+  EXPECT_NE(listed.out.find("INCLUDE\\SYS\\TYPES.H"), std::string::npos) << listed.out;
+
+  fs::path out = dir_ / "out";
+  Outcome extracted = Kitpack({"extract", payload.string(), "-C", out.string()});
+  ASSERT_EQ(extracted.status, 0) << extracted.err;
+  EXPECT_EQ(TreeContents(out), TreeContents(kit / "files"));
+
+  // The plain archive from pack is what the payload expands to.
+  fs::path archive = dir_ / "DATA.VNX";
+  Outcome packed = Kitpack({"pack", (kit / "files").string(), "-o", archive.string()});
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  EXPECT_EQ(Kitpack({"verify", archive.string()}).status, 0);
+  if (std::system("command -v msexpand >/dev/null") == 0) {
+    fs::path expanded = dir_ / "expanded";
+    ASSERT_EQ(std::system(("msexpand <" + Quote(payload.string()) + " >" + Quote(expanded.string())).c_str()), 0);
+    EXPECT_TRUE(ReadFile(expanded) == ReadFile(archive)) << "msexpand gives back the packed archive";
+  }
+
+  fs::path compressed = dir_ / "AGAIN.CMP";
+  Outcome again = Kitpack({"compress", archive.string(), "-o", compressed.string()});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(Kitpack({"verify", compressed.string()}).status, 0);
+}
+
+TEST_F(KitpackTest, SameKitGivesTheSamePayload) {
+  fs::path first = MakeKit("first");
+  fs::path second = MakeKit("second", true);
+  ASSERT_EQ(Kitpack({"medium", first.string(), (dir_ / "m1").string()}).status, 0);
+  ASSERT_EQ(Kitpack({"medium", second.string(), (dir_ / "m2").string()}).status, 0);
+  EXPECT_TRUE(ReadFile(dir_ / "m1/DATA.CMP") == ReadFile(dir_ / "m2/DATA.CMP"));
+}
+
+TEST_F(KitpackTest, FailuresNameTheFileAndLeaveNoOutput) {
+  fs::path kit = MakeKit("kit");
+  fs::path medium = dir_ / "medium";
+  WriteFile(medium / "DATA.CMP", "previous payload");
+  fs::remove(kit / "README.TXT");
+  Outcome noReadme = Kitpack({"medium", kit.string(), medium.string()});
+  EXPECT_EQ(noReadme.status, 1);
+  EXPECT_NE(noReadme.err.find("README.TXT"), std::string::npos) << noReadme.err;
+  EXPECT_EQ(ReadFile(medium / "DATA.CMP"), "previous payload");
+  EXPECT_EQ(Others(medium, {"DATA.CMP"}), std::vector<std::string>{});
+
+  WriteFile(kit / "README.TXT", "back");
+  fs::create_symlink("/etc/hostname", kit / "files/BIN/LINK");
+  Outcome link = Kitpack({"medium", kit.string(), medium.string()});
+  EXPECT_EQ(link.status, 1);
+  EXPECT_NE(link.err.find("BIN/LINK: a symbolic link"), std::string::npos) << link.err;
+  EXPECT_EQ(ReadFile(medium / "DATA.CMP"), "previous payload");
+  EXPECT_EQ(Others(medium, {"DATA.CMP"}), std::vector<std::string>{});
+
+  fs::path archive = dir_ / "DATA.VNX";
+  Outcome pack = Kitpack({"pack", (kit / "files").string(), "-o", archive.string()});
+  EXPECT_EQ(pack.status, 1);
+  EXPECT_NE(pack.err.find("LINK"), std::string::npos) << pack.err;
+  EXPECT_FALSE(fs::exists(archive));
+
+  Outcome setup = Kitpack({"medium", kit.string(), medium.string(), "--setup", (dir_ / "NOSETUP.EXE").string()});
+  EXPECT_EQ(setup.status, 1);
+  EXPECT_NE(setup.err.find("NOSETUP.EXE: no such file"), std::string::npos) << setup.err;
+
+  Outcome missing = Kitpack({"compress", (dir_ / "absent").string(), "-o", (dir_ / "out.cmp").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("absent: no such file"), std::string::npos) << missing.err;
+  EXPECT_FALSE(fs::exists(dir_ / "out.cmp"));
+
+  Outcome noDir = Kitpack({"pack", (kit / "files").string(), "-o", (dir_ / "nowhere/DATA.VNX").string()});
+  EXPECT_EQ(noDir.status, 1);
+}
+
+TEST_F(KitpackTest, BrokenArchivesAreReportedAndNotExtracted) {
+  std::string good = Header() + Entry("A.TXT", "alpha") + Entry("DIR\\B.TXT", "beta");
+  // An SZDD header promising 16 bytes, then a flag byte and three literals.
+  const char garbage[] = "SZDD\x88\xf0\x27\x33" "A" "X" "\x10\x00\x00\x00" "\xff" "abc";
+  std::string payloadGarbage(garbage, sizeof garbage - 1);
+  struct {
+    const char* why;
+    std::string bytes;
+    const char* problem;
+  } cases[] = {
+      {"truncated data", good.substr(0, good.size() - 2), "runs past the end"},
+      {"trailing bytes", good + "zz", "2 bytes left over"},
+      {"wrong access name", Header("QUENVAR") + Entry("A", "x"), "access name"},
+      {"path outside the directory", Header() + Entry("OK.TXT", "x") + Entry("..\\..\\ESCAPE.TXT", "x"), "not safe"},
+      {"device", Header() + Entry("CON.TXT", "x"), "not safe"},
+      {"not an archive at all", "hello", "shorter than the 23-byte header"},
+      {"payload that does not expand", payloadGarbage, "does not expand"},
+  };
+  for (const auto& c : cases) {
+    fs::path file = dir_ / "BROKEN.VNX";
+    WriteFile(file, c.bytes);
+    Outcome verify = Kitpack({"verify", file.string()});
+    EXPECT_EQ(verify.status, 1) << c.why;
+    EXPECT_NE(verify.err.find(file.string() + ": "), std::string::npos) << c.why << ": " << verify.err;
+    EXPECT_NE(verify.err.find(c.problem), std::string::npos) << c.why << ": " << verify.err;
+
+    fs::path out = dir_ / "out";
+    Outcome extract = Kitpack({"extract", file.string(), "-C", out.string()});
+    EXPECT_EQ(extract.status, 1) << c.why;
+    EXPECT_FALSE(fs::exists(out)) << c.why << ": nothing is written from an archive that fails verification";
+    EXPECT_FALSE(fs::exists(dir_ / "ESCAPE.TXT"));
+  }
+  Outcome list = Kitpack({"list", (dir_ / "absent.vnx").string()});
+  EXPECT_EQ(list.status, 1);
+  EXPECT_NE(list.err.find("absent.vnx: no such file"), std::string::npos) << list.err;
+}
+
+TEST_F(KitpackTest, ExtractRefusesASymbolicLinkInTheWay) {
+  fs::path file = dir_ / "DATA.VNX";
+  WriteFile(file, Header() + Entry("SUB\\F.TXT", "x"));
+  fs::path out = dir_ / "out";
+  fs::create_directories(out);
+  fs::create_directory_symlink(dir_ / "elsewhere", out / "SUB");
+  fs::create_directories(dir_ / "elsewhere");
+  Outcome run = Kitpack({"extract", file.string(), "-C", out.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("a symbolic link is in the way"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(dir_ / "elsewhere/F.TXT"));
+}
+
+}  // namespace
