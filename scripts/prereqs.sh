@@ -8,7 +8,7 @@ packages=(
   googletest                                      # GoogleTest sources, built with our flags
   g++-mingw-w64-i686 g++-mingw-w64-x86-64         # SETUP.EXE for 32 and 64 bits
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth                          # the Win32 platform the tests run on
+  wine wine64 xvfb xauth x11-utils                        # the Win32 platform the tests run on
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
 )

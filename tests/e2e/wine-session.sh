@@ -58,6 +58,21 @@ ENV
     timeout 120 wineboot --init >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
     timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
     timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+    # The desktop that booting started is not yet the virtual one: start
+    # the server afresh so that the setting takes.
+    wineserver -k
+    wineserver -w
+    wineserver -p
+    # The virtual desktop's process stays up for the whole session; started
+    # anew for each test it would cost every test seconds.
+    echo "wine-session: starting the virtual desktop"
+    setsid wine explorer.exe /desktop=Default,1024x768 </dev/null >"$dir/desktop.log" 2>&1 &
+    for _ in $(seq 120); do
+      xwininfo -root -children 2>/dev/null | grep -q 'Wine desktop' && break
+      sleep 0.5
+    done
+    xwininfo -root -children 2>/dev/null | grep -q 'Wine desktop' ||
+      { echo "wine-session: the virtual desktop did not appear within 60 s" >&2; exit 1; }
     echo "wine-session: ready on display :$display"
     ;;
   *)

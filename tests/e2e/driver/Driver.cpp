@@ -1,0 +1,66 @@
+// The end-to-end driver: runs one scenario against SETUP.EXE and reports.
+//
+//   driver.exe --list
+//   driver.exe SETUP.EXE SCENARIO [PICTURES_DIR]
+//
+// Exit code 0 when the scenario held, 1 with the reason on stderr otherwise.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "Harness.h"
+#include "Scenarios.h"
+#include "Templates.h"
+
+namespace {
+
+void CheckTemplates(Context& context) {
+  for (int id : TemplateIds()) CheckTemplateResource(context.setupExe, id);
+}
+
+const Scenario kTemplates = {"templates", CheckTemplates};
+
+const Scenario* FindScenario(const char* name) {
+  if (std::strcmp(name, kTemplates.name) == 0) return &kTemplates;
+  for (const Scenario& s : Scenarios())
+    if (std::strcmp(name, s.name) == 0) return &s;
+  return nullptr;
+}
+
+std::string FullPath(const char* path) {
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+  return length > 0 && length < MAX_PATH ? full : path;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--list") == 0) {
+    std::printf("%s\n", kTemplates.name);
+    for (const Scenario& s : Scenarios()) std::printf("%s\n", s.name);
+    return 0;
+  }
+  if (argc < 3 || argc > 4) {
+    std::fprintf(stderr, "usage: driver.exe --list | driver.exe SETUP.EXE SCENARIO [PICTURES_DIR]\n");
+    return 2;
+  }
+  const Scenario* scenario = FindScenario(argv[2]);
+  if (!scenario) {
+    std::fprintf(stderr, "driver: no scenario named %s\n", argv[2]);
+    return 2;
+  }
+  char workDir[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, workDir);
+  Context context{FullPath(argv[1]), workDir, argc == 4 ? FullPath(argv[3]) : std::string()};
+  std::setvbuf(stdout, nullptr, _IONBF, 0);  // the log reaches a failing test's output in order
+  try {
+    scenario->run(context);
+  } catch (const Failure& failure) {
+    std::fprintf(stderr, "FAILED %s: %s\n", scenario->name, failure.what());
+    return 1;
+  }
+  std::printf("passed %s\n", scenario->name);
+  return 0;
+}

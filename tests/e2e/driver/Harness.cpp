@@ -1,0 +1,391 @@
+#include "Harness.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+std::string Format(const char* format, va_list args) {
+  char buffer[4096];
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  return buffer;
+}
+
+bool IsProgressWindow(HWND dialog) { return FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr) != nullptr; }
+
+struct EnumState {
+  DWORD processId;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM state) {
+  auto* s = reinterpret_cast<EnumState*>(state);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == s->processId && ClassOf(window) == "#32770") s->found.push_back(window);
+  return TRUE;
+}
+
+// Counts the icon's red and yellow pixels on the screen: the error icon is a
+// red disc, the warning icon a yellow triangle.
+BoxIcon ClassifyIcon(HWND iconControl) {
+  if (!iconControl || !IsWindowVisible(iconControl)) return BoxIcon::None;
+  if (SendMessageA(iconControl, STM_GETICON, 0, 0) == 0) return BoxIcon::None;
+  RECT r;
+  GetWindowRect(iconControl, &r);
+  HDC screen = GetDC(nullptr);
+  int red = 0, yellow = 0;
+  for (int y = r.top; y < r.bottom; ++y) {
+    for (int x = r.left; x < r.right; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      const int R = GetRValue(c), G = GetGValue(c), B = GetBValue(c);
+      if (R > 180 && G < 90 && B < 90) ++red;
+      if (R > 180 && G > 160 && B < 90) ++yellow;
+    }
+  }
+  ReleaseDC(nullptr, screen);
+  if (red > 100) return BoxIcon::Error;
+  if (yellow > 50) return BoxIcon::Warning;
+  return BoxIcon::Other;
+}
+
+LRESULT CALLBACK SentinelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PAINTSTRUCT ps;
+    BeginPaint(window, &ps);
+    EndPaint(window, &ps);
+    SetWindowLongPtrA(window, GWLP_USERDATA, GetWindowLongPtrA(window, GWLP_USERDATA) + 1);
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void Fail(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string message = Format(format, args);
+  va_end(args);
+  throw Failure(message);
+}
+
+void Expect(bool condition, const char* format, ...) {
+  if (condition) return;
+  va_list args;
+  va_start(args, format);
+  std::string message = Format(format, args);
+  va_end(args);
+  throw Failure(message);
+}
+
+void PumpOwnMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void WaitUntil(const std::string& what, const std::function<bool()>& condition, DWORD limitMs) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    PumpOwnMessages();
+    if (condition()) return;
+    if (GetTickCount() - start > limitMs) Fail("waited %lu ms for %s", limitMs, what.c_str());
+    Sleep(5);
+  }
+}
+
+std::string StoredText(HWND window) {
+  char text[1024] = "";
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string WindowText(HWND window) {
+  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT got = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(got));
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text) {
+    if (c == '\r') out += "\\r";
+    else if (c == '\n') out += "\\n";
+    else if (c < 32 || c >= 127) {
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "\\x%02x", c);
+      out += hex;
+    } else out += static_cast<char>(c);
+  }
+  return out;
+}
+
+std::vector<Control> ReadControls(HWND dialog) {
+  std::vector<Control> controls;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    Control c;
+    c.window = child;
+    c.id = static_cast<short>(GetDlgCtrlID(child));  // 0xFFFF reads as -1
+    c.className = ClassOf(child);
+    c.text = WindowText(child);
+    c.enabled = IsWindowEnabled(child) != FALSE;
+    c.visible = IsWindowVisible(child) != FALSE;
+    c.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
+    GetWindowRect(child, &c.rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&c.rect), 2);
+    controls.push_back(c);
+  }
+  return controls;
+}
+
+const Control* FindControl(const std::vector<Control>& controls, int id) {
+  for (const Control& c : controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+int PageOf(HWND dialog) {
+  if (WindowText(dialog) != "Setup" || IsProgressWindow(dialog)) return 0;
+  std::vector<Control> controls = ReadControls(dialog);
+  auto textOf = [&](int id) {
+    const Control* c = FindControl(controls, id);
+    return c ? c->text : std::string("<none>");
+  };
+  if (FindControl(controls, 1008)) return 104;
+  if (FindControl(controls, 1005)) return textOf(1001) == "I Agree" ? 102 : 103;
+  if (textOf(1001) == "Yes") return 107;
+  for (const Control& c : controls) {
+    if (c.text == " Welcome! ") return 101;
+    if (c.text == "Setup is now ready to install.") return 105;
+  }
+  return 0;
+}
+
+MessageBoxView ReadMessageBox(HWND box) {
+  MessageBoxView view;
+  view.window = box;
+  view.caption = WindowText(box);
+  HWND text = GetDlgItem(box, 0xFFFF);
+  view.text = text ? WindowText(text) : std::string();
+  // The box's icon is a static control of its own next to the text.
+  HWND icon = nullptr;
+  for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (child != text && ClassOf(child) == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+      icon = child;
+  }
+  view.icon = ClassifyIcon(icon);
+  return view;
+}
+
+const char* IconName(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::None: return "no icon";
+    case BoxIcon::Error: return "the error icon";
+    case BoxIcon::Warning: return "the warning icon";
+    default: return "another icon";
+  }
+}
+
+std::string Describe(const Screen& screen) {
+  char text[512];
+  switch (screen.kind) {
+    case ScreenKind::Exited: return "the end of the process";
+    case ScreenKind::Page: std::snprintf(text, sizeof text, "page %d", screen.page); return text;
+    default: {
+      MessageBoxView box = ReadMessageBox(screen.window);
+      std::snprintf(text, sizeof text, "a message box \"%s\": \"%s\"", box.caption.c_str(),
+                    Printable(box.text).c_str());
+      return text;
+    }
+  }
+}
+
+SetupRun::SetupRun(const std::string& exePath, WORD showCommand) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = showCommand;
+  PROCESS_INFORMATION info = {};
+  std::string commandLine = "\"" + exePath + "\"";
+  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    Fail("could not start %s (error %lu)", exePath.c_str(), GetLastError());
+  process_ = info.hProcess;
+  thread_ = info.hThread;
+  processId_ = info.dwProcessId;
+  threadId_ = info.dwThreadId;
+  started_ = GetTickCount();
+}
+
+SetupRun::~SetupRun() {
+  // A scenario that failed half way leaves no setup program behind.
+  if (!HasExited()) {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
+  }
+  CloseHandle(thread_);
+  CloseHandle(process_);
+}
+
+bool SetupRun::HasExited() const { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+
+std::vector<HWND> SetupRun::Dialogs() const {
+  EnumState state{processId_, {}};
+  EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&state));
+  return state.found;
+}
+
+HWND SetupRun::ProgressWindow() const {
+  for (HWND dialog : Dialogs())
+    if (IsProgressWindow(dialog)) return dialog;
+  return nullptr;
+}
+
+Screen SetupRun::Next(const std::string& after) {
+  Screen screen{ScreenKind::Exited, nullptr, 0};
+  // The progress window comes and goes on its own; scenarios that look at it
+  // hold the install step where they want it.
+  WaitUntil("a page, a message box or the end of the process after " + after, [&] {
+    for (HWND dialog : Dialogs()) {
+      if (dialog == lastSeen_ || !IsWindowVisible(dialog) || IsProgressWindow(dialog)) continue;
+      if (WindowText(dialog) == "Setup") {
+        const int page = PageOf(dialog);
+        if (page == 0) continue;  // still being built
+        screen = {ScreenKind::Page, dialog, page};
+      } else {
+        screen = {ScreenKind::MessageBox, dialog, 0};
+      }
+      return true;
+    }
+    if (HasExited()) {
+      screen = {ScreenKind::Exited, nullptr, 0};
+      return true;
+    }
+    return false;
+  });
+  lastSeen_ = screen.window;
+  // A log of the road taken, shown when a scenario fails.
+  std::printf("[%lu ms] after %s: %s\n", GetTickCount() - started_, after.c_str(), Describe(screen).c_str());
+  return screen;
+}
+
+HWND SetupRun::ExpectPage(int page, const std::string& after) {
+  Screen screen = Next(after);
+  Expect(screen.kind == ScreenKind::Page && screen.page == page, "expected page %d after %s, saw %s", page,
+         after.c_str(), Describe(screen).c_str());
+  return screen.window;
+}
+
+MessageBoxView SetupRun::ExpectMessageBox(const std::string& after) {
+  Screen screen = Next(after);
+  Expect(screen.kind == ScreenKind::MessageBox, "expected a message box after %s, saw %s", after.c_str(),
+         Describe(screen).c_str());
+  // The icon can be told only once the box has been painted.
+  MessageBoxView box = ReadMessageBox(screen.window);
+  for (DWORD start = GetTickCount(); box.icon == BoxIcon::Other && GetTickCount() - start < 3000;) {
+    Sleep(20);
+    box = ReadMessageBox(screen.window);
+  }
+  return box;
+}
+
+void SetupRun::Acknowledge(const MessageBoxView& box) {
+  HWND ok = GetDlgItem(box.window, IDOK);
+  Expect(ok != nullptr, "the message box \"%s\" has no OK button", box.caption.c_str());
+  Expect(WindowText(ok) == "OK", "the message box's only button reads \"%s\", not OK", WindowText(ok).c_str());
+  PostMessageA(ok, BM_CLICK, 0, 0);
+}
+
+DWORD SetupRun::ExpectExit(const std::string& after) {
+  Screen screen = Next(after);
+  Expect(screen.kind == ScreenKind::Exited, "expected the program to end after %s, saw %s", after.c_str(),
+         Describe(screen).c_str());
+  DWORD code = 0;
+  GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+HWND SetupRun::CurrentPage() const {
+  for (HWND dialog : Dialogs())
+    if (IsWindowVisible(dialog) && PageOf(dialog) != 0) return dialog;
+  Fail("no page of the setup program is on the screen");
+}
+
+// Posted, not sent: the press is handled by the page's own dialog loop in
+// the order of the driver's actions, and the driver never blocks on it.
+void SetupRun::Click(HWND dialog, int id) {
+  Expect(IsWindow(dialog) != FALSE, "the page closed before control %d could be pressed", id);
+  HWND button = GetDlgItem(dialog, id);
+  Expect(button != nullptr, "the page has no control %d to press", id);
+  Expect(IsWindowEnabled(button) != FALSE, "control %d (\"%s\") is disabled and cannot be pressed", id,
+         WindowText(button).c_str());
+  PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+void SetupRun::CloseBox(HWND window) {
+  Expect((GetWindowLongA(window, GWL_STYLE) & WS_SYSMENU) != 0, "the window has no close box");
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+HWND SetupRun::Focus() const {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(threadId_, &info);
+  return info.hwndFocus;
+}
+
+// The key goes through the page's dialog loop as typed keys do: to the
+// control with the focus, where the dialog manager looks at it first.
+void SetupRun::Key(HWND dialog, WORD virtualKey) {
+  HWND target = Focus();
+  if (!target) target = dialog;
+  const UINT scan = MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC);
+  PostMessageA(target, WM_KEYDOWN, virtualKey, 1 | (scan << 16));
+  PostMessageA(target, WM_KEYUP, virtualKey, 1 | (scan << 16) | 0xC0000000u);
+}
+
+void SetupRun::Type(HWND dialog, int id, const std::string& text) {
+  HWND field = GetDlgItem(dialog, id);
+  Expect(field != nullptr, "the page has no field %d to type into", id);
+  SendMessageA(field, EM_SETSEL, 0, -1);
+  PostMessageA(field, WM_CHAR, VK_BACK, 0);  // removes the selected text
+  for (unsigned char c : text) PostMessageA(field, WM_CHAR, c, 0);
+}
+
+RepaintSentinel::RepaintSentinel() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = SentinelProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QvRepaintSentinel";
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  RegisterClassA(&wc);
+  window_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, wc.lpszClassName, "", WS_POPUP, 0, 0,
+                            24, 24, nullptr, nullptr, wc.hInstance, nullptr);
+  ShowWindow(window_, SW_SHOWNOACTIVATE);
+  UpdateWindow(window_);
+  PumpOwnMessages();
+}
+
+RepaintSentinel::~RepaintSentinel() { DestroyWindow(window_); }
+
+void RepaintSentinel::Arm() {
+  PumpOwnMessages();
+  ValidateRect(window_, nullptr);
+  SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+}
+
+void RepaintSentinel::ExpectRepainted(const std::string& after) {
+  WaitUntil("the whole desktop to be repainted after " + after,
+            [&] { return GetWindowLongPtrA(window_, GWLP_USERDATA) > 0; }, 5000);
+}

@@ -1,0 +1,155 @@
+#include "Inject.h"
+
+#include <psapi.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+
+namespace {
+
+template <typename T>
+T ReadRemote(HANDLE process, std::uintptr_t address) {
+  T value{};
+  SIZE_T got = 0;
+  if (!ReadProcessMemory(process, reinterpret_cast<LPCVOID>(address), &value, sizeof value, &got) ||
+      got != sizeof value)
+    Fail("cannot read the setup program's memory at %p", reinterpret_cast<void*>(address));
+  return value;
+}
+
+std::string ReadRemoteString(HANDLE process, std::uintptr_t address) {
+  std::string text;
+  for (;;) {
+    char c = ReadRemote<char>(process, address + text.size());
+    if (c == '\0' || text.size() > 512) return text;
+    text.push_back(c);
+  }
+}
+
+std::vector<HMODULE> RemoteModules(HANDLE process) {
+  std::vector<HMODULE> modules(512);
+  DWORD needed = 0;
+  if (!EnumProcessModules(process, modules.data(), static_cast<DWORD>(modules.size() * sizeof(HMODULE)), &needed))
+    Fail("cannot list the setup program's modules (error %lu)", GetLastError());
+  modules.resize(needed / sizeof(HMODULE));
+  return modules;
+}
+
+// Address of the import-table slot through which the program's own code
+// calls the function.
+std::uintptr_t ImportSlot(HANDLE process, const char* dll, const char* function) {
+  const auto base = reinterpret_cast<std::uintptr_t>(RemoteModules(process).at(0));  // the program itself
+  const auto dos = ReadRemote<IMAGE_DOS_HEADER>(process, base);
+  const auto nt = ReadRemote<IMAGE_NT_HEADERS64>(process, base + dos.e_lfanew);
+  const IMAGE_DATA_DIRECTORY directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (std::uintptr_t at = base + directory.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+    const auto descriptor = ReadRemote<IMAGE_IMPORT_DESCRIPTOR>(process, at);
+    if (descriptor.Name == 0) break;
+    if (_stricmp(ReadRemoteString(process, base + descriptor.Name).c_str(), dll) != 0) continue;
+    for (std::uintptr_t i = 0;; ++i) {
+      const auto thunk = ReadRemote<std::uint64_t>(process, base + descriptor.OriginalFirstThunk + i * 8);
+      if (thunk == 0) break;
+      if (thunk & IMAGE_ORDINAL_FLAG64) continue;
+      if (ReadRemoteString(process, base + static_cast<std::uintptr_t>(thunk) + 2) == function)
+        return base + descriptor.FirstThunk + i * 8;
+    }
+  }
+  Fail("the setup program does not import %s from %s", function, dll);
+}
+
+// Where a function of a system DLL lies in the other process: the same
+// offset into the DLL of the same name.
+std::uintptr_t RemoteAddressOf(HANDLE process, const char* dll, const char* function) {
+  FARPROC local = GetProcAddress(GetModuleHandleA(dll), function);
+  HMODULE localModule = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(local), &localModule);
+  char localName[MAX_PATH] = "";
+  GetModuleBaseNameA(GetCurrentProcess(), localModule, localName, MAX_PATH);
+  for (HMODULE module : RemoteModules(process)) {
+    char name[MAX_PATH] = "";
+    GetModuleBaseNameA(process, module, name, MAX_PATH);
+    if (_stricmp(name, localName) == 0)
+      return reinterpret_cast<std::uintptr_t>(module) +
+             (reinterpret_cast<std::uintptr_t>(local) - reinterpret_cast<std::uintptr_t>(localModule));
+  }
+  Fail("the setup program has not loaded %s", localName);
+}
+
+std::uintptr_t PlaceCode(HANDLE process, const std::vector<std::uint8_t>& code) {
+  void* remote = VirtualAllocEx(process, nullptr, code.size(), MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+  if (!remote) Fail("cannot place code in the setup program (error %lu)", GetLastError());
+  SIZE_T written = 0;
+  if (!WriteProcessMemory(process, remote, code.data(), code.size(), &written) || written != code.size())
+    Fail("cannot write code into the setup program");
+  FlushInstructionCache(process, remote, code.size());
+  return reinterpret_cast<std::uintptr_t>(remote);
+}
+
+void PointSlot(HANDLE process, std::uintptr_t slot, std::uintptr_t target) {
+  DWORD previous = 0;
+  if (!VirtualProtectEx(process, reinterpret_cast<void*>(slot), 8, PAGE_READWRITE, &previous))
+    Fail("cannot unprotect the setup program's import table (error %lu)", GetLastError());
+  SIZE_T written = 0;
+  const std::uint64_t value = target;
+  const BOOL ok = WriteProcessMemory(process, reinterpret_cast<void*>(slot), &value, 8, &written);
+  VirtualProtectEx(process, reinterpret_cast<void*>(slot), 8, previous, &previous);
+  if (!ok || written != 8) Fail("cannot rewrite the setup program's import table");
+}
+
+void Append(std::vector<std::uint8_t>& code, std::initializer_list<std::uint8_t> bytes) {
+  code.insert(code.end(), bytes);
+}
+
+void AppendValue(std::vector<std::uint8_t>& code, std::uint64_t value, int size) {
+  for (int i = 0; i < size; ++i) code.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+void FailImport(HANDLE process, const char* dll, const char* function, std::uint64_t result) {
+  std::vector<std::uint8_t> code;
+  Append(code, {0x48, 0xB8});  // mov rax, result
+  AppendValue(code, result, 8);
+  Append(code, {0xC3});  // ret
+  PointSlot(process, ImportSlot(process, dll, function), PlaceCode(process, code));
+}
+
+ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
+  event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE remoteEvent = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), event_, process, &remoteEvent, SYNCHRONIZE, FALSE, 0))
+    Fail("cannot hand the gate's event to the setup program");
+  const std::uintptr_t slot = ImportSlot(process, dll, function);
+  const auto original = ReadRemote<std::uint64_t>(process, slot);
+  const std::uintptr_t wait = RemoteAddressOf(process, "kernel32.dll", "WaitForSingleObject");
+
+  // Keeps the four argument registers, waits for the event with the stack
+  // aligned as the calling convention wants, then jumps to the real function.
+  std::vector<std::uint8_t> code;
+  Append(code, {0x51, 0x52, 0x41, 0x50, 0x41, 0x51});  // push rcx; push rdx; push r8; push r9
+  Append(code, {0x48, 0x83, 0xEC, 0x28});              // sub rsp, 40
+  Append(code, {0x48, 0xB9});                          // mov rcx, event
+  AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteEvent), 8);
+  Append(code, {0xBA});  // mov edx, 60000
+  AppendValue(code, 60000, 4);
+  Append(code, {0x48, 0xB8});  // mov rax, WaitForSingleObject
+  AppendValue(code, wait, 8);
+  Append(code, {0xFF, 0xD0});                          // call rax
+  Append(code, {0x48, 0x83, 0xC4, 0x28});              // add rsp, 40
+  Append(code, {0x41, 0x59, 0x41, 0x58, 0x5A, 0x59});  // pop r9; pop r8; pop rdx; pop rcx
+  Append(code, {0x48, 0xB8});                          // mov rax, original
+  AppendValue(code, original, 8);
+  Append(code, {0xFF, 0xE0});  // jmp rax
+  PointSlot(process, slot, PlaceCode(process, code));
+}
+
+ImportGate::~ImportGate() {
+  Release();
+  CloseHandle(event_);
+}
+
+void ImportGate::Release() { SetEvent(event_); }

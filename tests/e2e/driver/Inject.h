@@ -1,0 +1,28 @@
+// Faults and holds injected into a running SETUP.EXE: an entry of its import
+// table is pointed at a few bytes of code of the driver's making. This is how
+// the tests reach the failure paths that a healthy machine never takes (a
+// dialog that cannot be created, memory that cannot be had) and hold the
+// install step while they look at its window. 64-bit processes only.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+// From now on, calls of the function that the program makes through its
+// imports return the value at once.
+void FailImport(HANDLE process, const char* dll, const char* function, std::uint64_t result);
+
+// Holds every call of the imported function until Release(), then lets
+// calls through to the real function. A held call gives up waiting after a
+// minute, so a program never hangs on a driver that went away.
+class ImportGate {
+ public:
+  ImportGate(HANDLE process, const char* dll, const char* function);
+  ~ImportGate();
+  ImportGate(const ImportGate&) = delete;
+  ImportGate& operator=(const ImportGate&) = delete;
+  void Release();
+
+ private:
+  HANDLE event_ = nullptr;
+};
