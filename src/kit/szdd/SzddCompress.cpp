@@ -3,6 +3,10 @@
 // over each block that knows the longest match at every position: from there
 // any shorter match at the same distance is possible too.
 #include <algorithm>
+#include <memory>
+#if !defined(_WIN32)
+#include <thread>
+#endif
 
 #include "kit/szdd/Szdd.h"
 #include "kit/szdd/SzddFormat.h"
@@ -14,32 +18,112 @@ namespace {
 // costs a few bits per block at most.
 constexpr std::size_t BLOCK_SIZE = 1u << 20;
 
-// Appends tokens behind flag bytes, eight tokens to a flag byte, the first
-// token in its least significant bit; 1 marks a literal.
+// Writes tokens behind flag bytes, eight tokens to a flag byte, the first
+// token in its least significant bit; 1 marks a literal. The caller has made
+// room: a literal for every input byte is the most the output can take.
 struct TokenWriter {
-  std::vector<std::uint8_t>& out;
-  std::size_t flagAt = 0;
+  std::uint8_t* at;
+  std::uint8_t* flag = nullptr;
   unsigned tokens = 8;  // in the current flag byte; 8 means none open
 
   void Open() {
     if (tokens == 8) {
-      flagAt = out.size();
-      out.push_back(0);
+      flag = at++;
+      *flag = 0;
       tokens = 0;
     }
   }
   void Literal(std::uint8_t byte) {
     Open();
-    out[flagAt] |= static_cast<std::uint8_t>(1u << tokens++);
-    out.push_back(byte);
+    *flag |= static_cast<std::uint8_t>(1u << tokens++);
+    *at++ = byte;
   }
   void Match(unsigned windowCell, unsigned length) {
     Open();
     ++tokens;
-    out.push_back(static_cast<std::uint8_t>(windowCell & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(((windowCell >> 4) & 0xF0) | (length - SZDD_MIN_MATCH)));
+    at[0] = static_cast<std::uint8_t>(windowCell & 0xFF);
+    at[1] = static_cast<std::uint8_t>(((windowCell >> 4) & 0xF0) | (length - SZDD_MIN_MATCH));
+    at += 2;
   }
 };
+
+// Fewest bits that encode the block from each position to its end, given
+// the longest match at each position. A match at k may end anywhere in
+// [k + 3, k + lengths[k]], and that range only moves down as k does (the
+// match at k + 1 is at least lengths[k] - 1 long), so the cheapest end in it
+// is kept by a queue of candidate ends, cheapest first.
+void PlanBlock(const std::uint8_t* lengths, std::size_t count, std::uint32_t* cost) {
+  std::uint32_t queue[32];  // ends, in decreasing order and increasing cost, as a ring
+  unsigned head = 0, tail = 0;
+  cost[count] = 0;
+  for (std::size_t k = count; k-- > 0;) {
+    std::uint32_t best = cost[k + 1] + SZDD_LITERAL_BITS;
+    if (k + SZDD_MIN_MATCH <= count) {
+      const std::uint32_t end = static_cast<std::uint32_t>(k + SZDD_MIN_MATCH);
+      while (tail != head && cost[queue[(tail - 1) & 31]] >= cost[end]) --tail;
+      queue[tail++ & 31] = end;
+    }
+    // Ends past the range are of no further use; without a match here, those
+    // past the longest possible one are not either. That keeps the queue
+    // within the 16 ends a match can have.
+    const std::uint32_t length = lengths[k];
+    const std::size_t last = k + (length >= SZDD_MIN_MATCH ? length : SZDD_MAX_MATCH);
+    while (head != tail && queue[head & 31] > last) ++head;
+    if (length >= SZDD_MIN_MATCH) best = std::min(best, cost[queue[head & 31]] + SZDD_MATCH_BITS);
+    cost[k] = best;
+  }
+}
+
+
+// One block on its way: the bytes the finder reads, the longest match at
+// each position and the plan. Blocks are independent once their finder has
+// been warmed with the window before them, so several are worked at once.
+struct BlockWork {
+  SzddTreeFinder finder;  // reused from block to block by one worker
+  SzddBlock block;
+  std::vector<std::uint8_t> lengths = std::vector<std::uint8_t>(BLOCK_SIZE);
+  std::vector<std::uint16_t> distances = std::vector<std::uint16_t>(BLOCK_SIZE);
+  std::vector<std::uint32_t> cost = std::vector<std::uint32_t>(BLOCK_SIZE + 1);
+  std::size_t begin = 0, count = 0;
+
+  void Plan(const std::uint8_t* data, std::size_t size) {
+    SzddLoadBlock(block, data, size, begin, begin + count);
+    const std::uint32_t first = static_cast<std::uint32_t>(SZDD_TEXT_ORIGIN + begin);
+    finder.Warm(block, first);
+    finder.Scan(block, first, count, lengths.data(), distances.data());
+    PlanBlock(lengths.data(), count, cost.data());
+  }
+
+  // Follows the plan: a literal where it costs what the plan says, else the
+  // shortest match that does.
+  void Write(const std::uint8_t* data, TokenWriter& writer) const {
+    const std::uint32_t first = static_cast<std::uint32_t>(SZDD_TEXT_ORIGIN + begin);
+    for (std::size_t k = 0; k < count;) {
+      if (cost[k] == cost[k + 1] + SZDD_LITERAL_BITS) {
+        writer.Literal(data[begin + k]);
+        ++k;
+        continue;
+      }
+      std::uint32_t length = SZDD_MIN_MATCH;
+      while (cost[k + length] + SZDD_MATCH_BITS != cost[k]) ++length;
+      const std::uint32_t position = first + static_cast<std::uint32_t>(k);
+      writer.Match((position - distances[k] + SZDD_WINDOW_START) & (SZDD_WINDOW_SIZE - 1), length);
+      k += length;
+    }
+  }
+};
+
+// Workers that plan blocks side by side. The Windows builds' C++ runtime has
+// no threads, and the kit is built on Linux, so there it is one.
+unsigned WorkerCount(std::size_t blocks) {
+#if defined(_WIN32)
+  (void)blocks;
+  return 1;
+#else
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  return static_cast<unsigned>(std::min<std::size_t>({cores, blocks, 8}));
+#endif
+}
 
 }  // namespace
 
@@ -50,59 +134,34 @@ bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std
     error = "input of " + std::to_string(size) + " bytes is too large for SZDD (2 GiB or more)";
     return false;
   }
-  out.reserve(SZDD_HEADER_SIZE + size + size / 8 + 1);
-  out.resize(SZDD_HEADER_SIZE);
+  out.resize(SZDD_HEADER_SIZE + size + size / 8 + 1);
   SzddWriteHeader(out.data(), lastChar, static_cast<std::uint32_t>(size));
+  TokenWriter writer{out.data() + SZDD_HEADER_SIZE};
 
-  SzddTreeFinder finder;
-  SzddBlock block;
-  TokenWriter writer{out};
-  std::vector<std::uint8_t> lengths(BLOCK_SIZE);
-  std::vector<std::uint16_t> distances(BLOCK_SIZE);
-  std::vector<std::uint32_t> cost(BLOCK_SIZE + 1);
-  std::vector<std::uint8_t> choice(BLOCK_SIZE);
+  const std::size_t blocks = (size + BLOCK_SIZE - 1) / BLOCK_SIZE;
+  std::vector<std::unique_ptr<BlockWork>> work;
+  for (unsigned w = WorkerCount(blocks); w > 0; --w) work.push_back(std::make_unique<BlockWork>());
 
-  for (std::size_t begin = 0; begin < size; begin += BLOCK_SIZE) {
-    const std::size_t end = std::min(size, begin + BLOCK_SIZE);
-    const std::size_t count = end - begin;
-    SzddLoadBlock(block, data, size, begin, end);
-    if (begin == 0) finder.InsertWindowFill(block);
-
-    const std::uint32_t first = static_cast<std::uint32_t>(SZDD_TEXT_ORIGIN + begin);
-    for (std::size_t k = 0; k < count; ++k) {
-      SzddMatch m = finder.Insert(block, first + static_cast<std::uint32_t>(k));
-      std::uint32_t length = std::min<std::uint32_t>(m.length, static_cast<std::uint32_t>(count - k));
-      if (length < SZDD_MIN_MATCH) length = 0;
-      lengths[k] = static_cast<std::uint8_t>(length);
-      distances[k] = static_cast<std::uint16_t>(m.distance);
+  for (std::size_t next = 0; next < blocks;) {
+    const std::size_t round = std::min(work.size(), blocks - next);
+    for (std::size_t w = 0; w < round; ++w) {
+      work[w]->begin = (next + w) * BLOCK_SIZE;
+      work[w]->count = std::min(size - work[w]->begin, BLOCK_SIZE);
     }
-
-    cost[count] = 0;
-    for (std::size_t k = count; k-- > 0;) {
-      std::uint32_t best = cost[k + 1] + SZDD_LITERAL_BITS;
-      std::uint8_t take = 1;
-      for (std::uint32_t length = SZDD_MIN_MATCH; length <= lengths[k]; ++length) {
-        const std::uint32_t c = cost[k + length] + SZDD_MATCH_BITS;
-        if (c < best) {
-          best = c;
-          take = static_cast<std::uint8_t>(length);
-        }
-      }
-      cost[k] = best;
-      choice[k] = take;
+#if defined(_WIN32)
+    for (std::size_t w = 0; w < round; ++w) work[w]->Plan(data, size);
+#else
+    std::vector<std::thread> threads;
+    for (std::size_t w = 1; w < round; ++w) threads.emplace_back([&, w] { work[w]->Plan(data, size); });
+    work[0]->Plan(data, size);
+    for (auto& t : threads) t.join();
+#endif
+    for (std::size_t w = 0; w < round; ++w) {
+      work[w]->Write(data, writer);
+      if (progress) progress(work[w]->begin + work[w]->count, size);
     }
-
-    for (std::size_t k = 0; k < count;) {
-      if (choice[k] == 1) {
-        writer.Literal(data[begin + k]);
-        ++k;
-      } else {
-        const std::uint32_t position = first + static_cast<std::uint32_t>(k);
-        writer.Match((position - distances[k] + SZDD_WINDOW_START) & (SZDD_WINDOW_SIZE - 1), choice[k]);
-        k += choice[k];
-      }
-    }
-    if (progress) progress(end, size);
+    next += round;
   }
+  out.resize(static_cast<std::size_t>(writer.at - out.data()));
   return true;
 }

@@ -39,8 +39,8 @@ struct SzddMatch {
 };
 
 // The exact longest match at every position: a binary tree of the window's
-// positions ordered by their next SZDD_MAX_MATCH bytes, one tree per first
-// two bytes. Each position is inserted at the root, so positions grow older
+// positions ordered by their next SZDD_MAX_MATCH bytes, one tree per hash of
+// the first three bytes. Each position is inserted at the root, so positions grow older
 // along every path and the part that has left the window is cut off where a
 // search first meets it. Every position of the line, the window of spaces
 // first, goes through Insert in order.
@@ -57,8 +57,20 @@ class SzddTreeFinder {
   // the first one.
   void InsertWindowFill(const SzddBlock& block);
 
+  // Inserts the SZDD_WINDOW_SIZE positions before first, so that a finder
+  // can start at any block: block must be the one that starts at first.
+  // Positions inserted into one finder must still grow from call to call.
+  void Warm(const SzddBlock& block, std::uint32_t first);
+
+  // The compressor's pass over count positions from first on: lengths[k]
+  // is 0 where there is no match, and never runs past first + count.
+  void Scan(const SzddBlock& block, std::uint32_t first, std::size_t count, std::uint8_t* lengths,
+            std::uint16_t* distances);
+
  private:
+  static constexpr unsigned ROOT_BITS = 16;
   static constexpr std::uint32_t NODE_MASK = 2 * SZDD_WINDOW_SIZE - 1;  // a ring that outlives the window
-  std::vector<std::uint32_t> roots_;                                     // by the first two bytes
+  std::vector<std::uint32_t> roots_;                                     // by a hash of the first three bytes
   std::vector<std::uint32_t> children_;  // smaller and larger subtree, per ring slot
 };
+
