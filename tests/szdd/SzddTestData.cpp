@@ -77,8 +77,8 @@ Bytes Compress(const Bytes& input, char lastChar) {
   return out;
 }
 
-Bytes Stream(std::uint32_t declared, const Bytes& body) {
-  Bytes s = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A', '_'};
+Bytes Stream(std::uint32_t declared, const Bytes& body, char lastChar) {
+  Bytes s = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33, 'A', static_cast<std::uint8_t>(lastChar)};
   for (int i = 0; i < 4; ++i) s.push_back(static_cast<std::uint8_t>(declared >> (8 * i)));
   s.insert(s.end(), body.begin(), body.end());
   return s;

@@ -19,7 +19,7 @@ Bytes MakeContent(Content content, std::size_t size);
 Bytes Compress(const Bytes& input, char lastChar = '_');
 
 // A stream made by hand: the header for the declared length, then body.
-Bytes Stream(std::uint32_t declared, const Bytes& body);
+Bytes Stream(std::uint32_t declared, const Bytes& body, char lastChar = '_');
 
 // Strict walk of a stream as the format defines it, independent of the
 // codec: the expansion, or a message saying where the stream breaks the
