@@ -54,15 +54,17 @@ ENV
 
     echo "wine-session: booting the prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineserver -p  # stays up between the tests instead of quitting after each
-    timeout 120 wineboot --init >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
-    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null
-    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null
+    # Whatever stays up after this script must not hold its output open:
+    # CTest waits for the end of a test's output.
+    wineserver -p </dev/null >/dev/null 2>&1  # stays up between the tests instead of quitting after each
+    timeout 120 wineboot --init </dev/null >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
+    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
+    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k
     wineserver -w
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
     # The virtual desktop's process stays up for the whole session; started
     # anew for each test it would cost every test seconds.
     echo "wine-session: starting the virtual desktop"
