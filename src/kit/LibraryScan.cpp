@@ -139,7 +139,7 @@ ScanStep LibraryScanner::Next(ScannedEntry& entry, std::string& problem) {
 }
 
 bool LibraryScanner::ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume,
-                              std::string& problem) {
+                              std::string& problem, bool restore) {
   if (buffer_.empty()) buffer_.resize(READ_CHUNK);
   while (unread_ > 0) {
     std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(unread_, buffer_.size()));
@@ -153,7 +153,7 @@ bool LibraryScanner::ReadData(const std::function<bool(const unsigned char*, std
       unread_ = 0;
       return false;
     }
-    DescrambleData(buffer_.data(), static_cast<std::int64_t>(got));
+    if (restore) DescrambleData(buffer_.data(), static_cast<std::int64_t>(got));
     if (!consume(buffer_.data(), got)) {
       unread_ = 0;
       return false;
@@ -200,7 +200,7 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
           if (progress) progress(scanner.Position(), input.Length());
           return true;
         },
-        problem);
+        problem, false);
     if (!whole) {
       check.problems.push_back(problem);
       break;

@@ -78,9 +78,11 @@ class LibraryScanner {
   // Invalid, with the problem, when the previous entry's data ran past the
   // end, the entry header is invalid, or the offsets leave the 32-bit range.
   ScanStep Next(ScannedEntry& entry, std::string& problem);
-  // Hands the current entry's data, restored, to consume in chunks. False,
-  // with the problem, when the data runs past the end or consume refuses.
-  bool ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume, std::string& problem);
+  // Hands the current entry's data to consume in chunks: restored, or as
+  // stored when restore is false. False, with the problem, when the data runs
+  // past the end or consume refuses.
+  bool ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume, std::string& problem,
+                bool restore = true);
   std::size_t TrailingBytes() const { return trailing_; }
   std::uint64_t Position() const { return position_; }
 

@@ -7,6 +7,24 @@ namespace {
 unsigned char NameKey(std::size_t index) { return static_cast<unsigned char>(index + 37); }
 // Data bytes are stored as (byte - 18) mod 256.
 constexpr unsigned char DATA_KEY = 18;
+
+// Adds the key to every byte, mod 256. Eight bytes at a time in a 64-bit
+// word: the low seven bits of each byte are added with room to spare, so no
+// carry crosses into the next byte, and the top bit is then set by an XOR.
+// The kit builder moves every byte of the kit through here, and compilers
+// at -O2 or -Os leave the plain byte loop unvectorised.
+void AddToEveryByte(unsigned char* data, std::size_t length, unsigned char key) {
+  constexpr std::uint64_t HIGH_BITS = 0x8080808080808080ull;
+  const std::uint64_t keys = 0x0101010101010101ull * key;
+  std::size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    word = ((word & ~HIGH_BITS) + (keys & ~HIGH_BITS)) ^ ((word ^ keys) & HIGH_BITS);
+    std::memcpy(data + i, &word, 8);
+  }
+  for (; i < length; ++i) data[i] = static_cast<unsigned char>(data[i] + key);
+}
 }  // namespace
 
 std::size_t DescrambleName(char* field, std::size_t fieldSize) {
@@ -23,11 +41,11 @@ std::size_t DescrambleName(char* field, std::size_t fieldSize) {
 }
 
 void DescrambleData(unsigned char* data, std::int64_t length) {
-  for (std::int64_t i = 0; i < length; ++i) data[i] = static_cast<unsigned char>(data[i] + DATA_KEY);
+  if (length > 0) AddToEveryByte(data, static_cast<std::size_t>(length), DATA_KEY);
 }
 
 void ScrambleData(unsigned char* data, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) data[i] = static_cast<unsigned char>(data[i] - DATA_KEY);
+  AddToEveryByte(data, length, static_cast<unsigned char>(256 - DATA_KEY));
 }
 
 int FindUnstorableCharacter(const char* name, std::size_t length) {

@@ -18,6 +18,21 @@ TEST(LibraryFormatTest, DataTransformMapsEveryByteBothWays) {
   ScrambleData(bytes, 256);
   for (int b = 0; b < 256; ++b) EXPECT_EQ(bytes[b], b) << b;
 
+  // Every length and starting point, so that the word-wise inner loop and
+  // the byte-wise tail both meet every value.
+  unsigned char row[40];
+  for (std::size_t start = 0; start < 8; ++start) {
+    for (std::size_t length = 0; length + start <= sizeof row; ++length) {
+      for (std::size_t k = 0; k < sizeof row; ++k) row[k] = static_cast<unsigned char>(k * 37 + start * 11 + length);
+      DescrambleData(row + start, static_cast<std::int64_t>(length));
+      for (std::size_t k = 0; k < sizeof row; ++k) {
+        auto original = static_cast<unsigned char>(k * 37 + start * 11 + length);
+        bool inside = k >= start && k < start + length;
+        ASSERT_EQ(row[k], inside ? static_cast<unsigned char>(original + 18) : original) << start << " " << length;
+      }
+    }
+  }
+
   unsigned char untouched[] = {1, 2, 3};
   DescrambleData(untouched, 0);
   DescrambleData(untouched, -5);
