@@ -1,0 +1,19 @@
+// Fuzzes payload verification as `kitpack verify DATA.CMP` does it: the input
+// is an SZDD stream, expanded, and the archive it yields checked entry by
+// entry. Everything must end with a defined result.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kit/LibraryScan.h"
+#include "kit/szdd/Szdd.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::uint8_t> archive;
+  std::string error;
+  if (!SzddExpand(data, size, archive, error)) return 0;
+  MemoryInput input(archive.data(), archive.size());
+  LibraryCheck check;
+  VerifyLibrary(input, check);
+  return 0;
+}
