@@ -54,11 +54,12 @@ bool IsSafeComponent(const char* component, std::size_t length) {
 
 bool IsSafeEntryName(const char* name) {
   if (name == nullptr || name[0] == '\0') return false;
-  if (IsSeparator(name[0]) && IsSeparator(name[1])) return false;
   for (const char* p = name; *p != '\0'; ++p) {
     auto c = static_cast<unsigned char>(*p);
     if (c == ':' || c < 0x20 || c == 0x7F) return false;
   }
+  // Only the one harmless leading separator is dropped: with two (UNC,
+  // "\\?\", "\\.\") the first component is then empty and refused.
   const char* start = IsSeparator(name[0]) ? name + 1 : name;
   for (;;) {
     const char* end = start;
