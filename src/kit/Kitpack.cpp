@@ -57,10 +57,10 @@ struct Arguments {
 bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem) {
   for (int i = 2; i < argc; ++i) {
     std::string word = argv[i];
-    std::string* value = nullptr;
-    if (word == "-o") value = &args.output;
-    else if (word == "-C") value = &args.directory;
-    else if (word == "--setup") value = &args.setup;
+    std::string* value = word == "-o"        ? &args.output
+                         : word == "-C"      ? &args.directory
+                         : word == "--setup" ? &args.setup
+                                             : nullptr;
     if (value != nullptr) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         problem = word + " needs a value";
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     bool output, directory, setup;
   };
   static const Shape SHAPES[] = {
-      {"medium", 2, false, false, true}, {"pack", 1, true, false, false},  {"compress", 1, true, false, false},
+      {"medium", 2, false, false, true}, {"pack", 1, true, false, false},    {"compress", 1, true, false, false},
       {"list", 1, false, false, false},  {"verify", 1, false, false, false}, {"extract", 1, false, true, false},
   };
   const Shape* shape = nullptr;

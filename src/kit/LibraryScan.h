@@ -59,10 +59,10 @@ class FileInput : public ArchiveInput {
 };
 
 struct ScannedEntry {
-  int index = 0;               // from 0, in archive order
-  std::string name;            // restored
+  int index = 0;     // from 0, in archive order
+  std::string name;  // restored
   std::int32_t size = 0;
-  std::int64_t dataOffset = 0; // from the start of the archive
+  std::int64_t dataOffset = 0;  // from the start of the archive
 };
 
 enum class ScanStep { Entry, End, Invalid };

@@ -192,8 +192,9 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
     while (remainder > 0) {
       std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
       if (std::fread(buffer.get(), 1, chunk, input.get()) != chunk) {
-        error = file.source.string() + (std::ferror(input.get()) ? ": read failed: " + SystemError()
-                                                                  : std::string(": the file shrank while it was packed"));
+        error =
+            file.source.string() + (std::ferror(input.get()) ? ": read failed: " + SystemError()
+                                                             : std::string(": the file shrank while it was packed"));
         return false;
       }
       ScrambleData(buffer.get(), chunk);

@@ -30,9 +30,9 @@ class VectorSink : public ByteSink {
 
 // One file of the tree as it goes into the archive.
 struct TreeFile {
-  std::string name;                   // entry name: the relative path, components joined with '\'
-  std::filesystem::path source;       // where its bytes are read from
-  std::uint64_t size;                 // its size when the tree was walked
+  std::string name;              // entry name: the relative path, components joined with '\'
+  std::filesystem::path source;  // where its bytes are read from
+  std::uint64_t size;            // its size when the tree was walked
 };
 
 // Why the name cannot be an entry name, or an empty string when it can: over

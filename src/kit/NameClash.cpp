@@ -29,7 +29,8 @@ std::string NameClashCheck::Add(const std::string& name) {
     return std::string("would overwrite the archive ") + LIBRARY_ARCHIVE_NAME + " while setup extracts it";
   }
   auto file = files_.find(folded);
-  if (file != files_.end()) return "differs only in case from \"" + file->second + "\": Windows would write both to one file";
+  if (file != files_.end())
+    return "differs only in case from \"" + file->second + "\": Windows would write both to one file";
   auto directory = directories_.find(folded);
   if (directory != directories_.end()) {
     return "is also a directory of \"" + directory->second + "\"";

@@ -14,7 +14,7 @@ class NameClashCheck {
   std::string Add(const std::string& name);
 
  private:
-  std::set<std::string> exact_;                    // every name as stored
-  std::map<std::string, std::string> files_;       // folded name -> first name as stored
-  std::map<std::string, std::string> directories_; // folded directory -> name that implied it
+  std::set<std::string> exact_;                     // every name as stored
+  std::map<std::string, std::string> files_;        // folded name -> first name as stored
+  std::map<std::string, std::string> directories_;  // folded directory -> name that implied it
 };

@@ -50,7 +50,8 @@ struct LibraryEntryHeader {
 };
 
 static_assert(sizeof(LibraryHeader) == LIBRARY_HEADER_SIZE, "the header is read and written as raw bytes");
-static_assert(sizeof(LibraryEntryHeader) == LIBRARY_ENTRY_HEADER_SIZE, "the entry header is read and written as raw bytes");
+static_assert(sizeof(LibraryEntryHeader) == LIBRARY_ENTRY_HEADER_SIZE,
+              "the entry header is read and written as raw bytes");
 
 // Restores a scrambled name in place: byte i becomes (byte - (i + 37)) mod 256.
 // Restoration stops at the first byte that is zero as stored or that becomes

@@ -23,9 +23,7 @@ LibraryEntryHeader EntryHeaderBuffer;
 FileHandle OpenArchive() { return FileHandle(std::fopen(CurrentLibrary.path, "rb")); }
 
 // Reads exactly count bytes; false at the end of the file or on an error.
-bool ReadExactly(std::FILE* file, void* into, std::size_t count) {
-  return std::fread(into, 1, count, file) == count;
-}
+bool ReadExactly(std::FILE* file, void* into, std::size_t count) { return std::fread(into, 1, count, file) == count; }
 
 // The archive's length, or -1 when it cannot be told.
 long ArchiveLength(std::FILE* file) {

@@ -51,10 +51,21 @@ void Check(bool holds, const char* what) {
   }
 }
 
+// Kept in a plain buffer: the exit handler that removes the directory runs
+// after static objects are destroyed.
+char WorkPath[4096];
+
+void RemoveWorkDirectory() {
+  std::error_code ignored;
+  fs::remove_all(fs::path(WorkPath), ignored);
+}
+
 const fs::path& WorkDirectory() {
   static const fs::path dir = [] {
     fs::path d = fs::temp_directory_path() / ("qv-fuzz-reader-" + std::to_string(::getpid()));
     fs::create_directories(d / "out");
+    std::snprintf(WorkPath, sizeof WorkPath, "%s", d.c_str());
+    std::atexit(RemoveWorkDirectory);
     return d;
   }();
   return dir;

@@ -235,7 +235,13 @@ TEST_F(KitpackTest, FailuresNameTheFileAndLeaveNoOutput) {
 TEST_F(KitpackTest, BrokenArchivesAreReportedAndNotExtracted) {
   std::string good = Header() + Entry("A.TXT", "alpha") + Entry("DIR\\B.TXT", "beta");
   // An SZDD header promising 16 bytes, then a flag byte and three literals.
-  const char garbage[] = "SZDD\x88\xf0\x27\x33" "A" "X" "\x10\x00\x00\x00" "\xff" "abc";
+  const char garbage[] =
+      "SZDD\x88\xf0\x27\x33"
+      "A"
+      "X"
+      "\x10\x00\x00\x00"
+      "\xff"
+      "abc";
   std::string payloadGarbage(garbage, sizeof garbage - 1);
   struct {
     const char* why;

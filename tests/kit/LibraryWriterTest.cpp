@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <tuple>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ArchiveBytes.h"
@@ -164,7 +164,8 @@ TEST_F(LibraryWriterTest, RefusesWhatCannotBeAnEntryNamingTheFile) {
   auto file = [](const std::string& name) { return [name](const fs::path& t) { WriteFile(t / name, "x"); }; };
   std::vector<Case> cases = {
       {"symbolic link to a file", "link", [](const fs::path& t) { fs::create_symlink("/etc/hostname", t / "link"); }},
-      {"symbolic link to a directory", "dirlink", [](const fs::path& t) { fs::create_directory_symlink("/tmp", t / "dirlink"); }},
+      {"symbolic link to a directory", "dirlink",
+       [](const fs::path& t) { fs::create_directory_symlink("/tmp", t / "dirlink"); }},
       {"fifo", "pipe", [](const fs::path& t) { ASSERT_EQ(::mkfifo((t / "pipe").c_str(), 0644), 0); }},
       {"backslash in a file name", "a\\b", file("a\\b")},
       {"backslash in a directory name", "d\\e", file("d\\e/f")},
@@ -174,9 +175,18 @@ TEST_F(LibraryWriterTest, RefusesWhatCannotBeAnEntryNamingTheFile) {
       {"trailing space", "name ", file("name ")},
       {"wildcard", "what?", file("what?")},
       {"control character", "tab\there", file("tab\there")},
-      {"over 259 characters", std::string(100, 'd'), file(std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(60, 'f'))},
-      {"names differing in case", "README.txt", [](const fs::path& t) { WriteFile(t / "README.txt", "1"); WriteFile(t / "readme.TXT", "2"); }},
-      {"file and directory differing in case", "Bin", [](const fs::path& t) { WriteFile(t / "Bin", "1"); WriteFile(t / "bin/x", "2"); }},
+      {"over 259 characters", std::string(100, 'd'),
+       file(std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(60, 'f'))},
+      {"names differing in case", "README.txt",
+       [](const fs::path& t) {
+         WriteFile(t / "README.txt", "1");
+         WriteFile(t / "readme.TXT", "2");
+       }},
+      {"file and directory differing in case", "Bin",
+       [](const fs::path& t) {
+         WriteFile(t / "Bin", "1");
+         WriteFile(t / "bin/x", "2");
+       }},
       {"the archive's own name at the top", "data.vnx", file("data.vnx")},
   };
   for (const auto& c : cases) {
@@ -281,7 +291,9 @@ TEST(VerifyLibraryTest, FindsWhatWouldNotInstall) {
       {"523 bytes left over", good + std::string(523, 'z'), "523 bytes left over"},
       {"524 stray bytes read as an entry header", good + std::string(524, 'z'), "no zero byte"},
       {"data cut short", good.substr(0, good.size() - 524 - 1), "runs past the end"},
-      {"header cut short after data", Header() + Entry("A", "x") + EntryHeaderWithField(StoredName("B"), 100).substr(0, 524) + "abc", "runs past the end"},
+      {"header cut short after data",
+       Header() + Entry("A", "x") + EntryHeaderWithField(StoredName("B"), 100).substr(0, 524) + "abc",
+       "runs past the end"},
       {"negative size", Header() + EntryHeaderWithField(StoredName("A"), -5), "negative size"},
       {"unterminated name", Header() + EntryHeaderWithField(unterminated, 0), "no zero byte"},
       {"parent directory", Header() + Entry("..\\evil", "x"), "not safe"},

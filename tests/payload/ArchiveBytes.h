@@ -47,7 +47,8 @@ inline std::string EntryHeaderWithField(const std::string& storedField, std::int
 inline std::string StorableName(std::size_t length, char letter = 'a') {
   std::string name(length, letter);
   for (std::size_t i = 0; i < length; ++i) {
-    if (static_cast<unsigned char>(static_cast<unsigned char>(letter) + i + 37) == 0) name[i] = static_cast<char>(letter + 1);
+    if (static_cast<unsigned char>(static_cast<unsigned char>(letter) + i + 37) == 0)
+      name[i] = static_cast<char>(letter + 1);
   }
   return name;
 }
