@@ -23,9 +23,13 @@ ProgressBar::~ProgressBar() {
 void ProgressBar::Update(std::uint64_t done, std::uint64_t total) {
   if (!enabled_) return;
   int permille = total == 0 ? 1000 : static_cast<int>(done >= total ? 1000 : done * 1000 / total);
-  // Redrawn only when the figure changes: at most a thousand writes per bar.
+  // Redrawn when the figure changes, at most ten times a second, and always
+  // when the work is done.
   if (permille == shown_) return;
+  auto now = std::chrono::steady_clock::now();
+  if (shown_ >= 0 && permille < 1000 && now - drawn_ < std::chrono::milliseconds(100)) return;
   shown_ = permille;
+  drawn_ = now;
   char bar[BAR_WIDTH + 1];
   int filled = permille * BAR_WIDTH / 1000;
   for (int i = 0; i < BAR_WIDTH; ++i) bar[i] = i < filled ? '#' : '.';

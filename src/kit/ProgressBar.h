@@ -1,6 +1,7 @@
 // A one-line progress bar on stderr, drawn only when stderr is a terminal so
 // that logs and pipes stay clean.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -23,5 +24,6 @@ class ProgressBar {
  private:
   std::string label_;
   bool enabled_;
-  int shown_ = -1;  // per mille last drawn
+  int shown_ = -1;                               // per mille last drawn
+  std::chrono::steady_clock::time_point drawn_;  // when it was drawn
 };
