@@ -44,13 +44,14 @@ void SzddLoadBlock(SzddBlock& block, const std::uint8_t* data, std::size_t size,
   if (count > 0) std::memcpy(out + spaces, data + from, count);
 }
 
-SzddTreeFinder::SzddTreeFinder() : roots_(1u << ROOT_BITS, SZDD_NO_POSITION), children_(2 * (NODE_MASK + 1), SZDD_NO_POSITION) {}
+SzddTreeFinder::SzddTreeFinder(unsigned scanSteps)
+    : roots_(1u << ROOT_BITS, SZDD_NO_POSITION), children_(2 * (NODE_MASK + 1), SZDD_NO_POSITION), scanSteps_(scanSteps) {}
 
 void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
   for (std::uint32_t p = SZDD_TEXT_ORIGIN - SZDD_WINDOW_SIZE; p < SZDD_TEXT_ORIGIN; ++p) Insert(block, p);
 }
 
-SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position) {
+SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position, unsigned steps) {
   const std::uint8_t* current = block.At(position);
   std::uint32_t& root = roots_[Hash3(current, ROOT_BITS)];
   std::uint32_t candidate = root;
@@ -63,7 +64,7 @@ SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position)
   SzddMatch best = {0, 0};
   for (;;) {
     const std::uint32_t distance = position - candidate;  // huge for SZDD_NO_POSITION
-    if (distance > SZDD_WINDOW_SIZE) {
+    if (distance > SZDD_WINDOW_SIZE || steps-- == 0) {
       *links[0] = *links[1] = SZDD_NO_POSITION;
       break;
     }
@@ -98,7 +99,7 @@ void SzddTreeFinder::Warm(const SzddBlock& block, std::uint32_t first) {
 void SzddTreeFinder::Scan(const SzddBlock& block, std::uint32_t first, std::size_t count, std::uint8_t* lengths,
                           std::uint16_t* distances) {
   for (std::size_t k = 0; k < count; ++k) {
-    SzddMatch best = Insert(block, first + static_cast<std::uint32_t>(k));
+    SzddMatch best = Insert(block, first + static_cast<std::uint32_t>(k), scanSteps_);
     const std::uint32_t room = static_cast<std::uint32_t>(count - k);
     if (best.length > room) best.length = room;
     if (best.length < SZDD_MIN_MATCH) best = {0, 0};

@@ -46,12 +46,14 @@ struct SzddMatch {
 // first, goes through Insert in order.
 class SzddTreeFinder {
  public:
-  SzddTreeFinder();
+  // scanSteps bounds the walks of Scan (not those of Insert).
+  explicit SzddTreeFinder(unsigned scanSteps = ~0u);
 
   // Inserts position and returns the longest match starting there against
   // the SZDD_WINDOW_SIZE positions before it. The length is not capped at the
-  // input's end.
-  SzddMatch Insert(const SzddBlock& block, std::uint32_t position);
+  // input's end. A walk longer than steps cuts the tree where it stops, so
+  // that the match is then the longest of those seen.
+  SzddMatch Insert(const SzddBlock& block, std::uint32_t position, unsigned steps = ~0u);
 
   // Inserts the window of spaces that precedes input byte 0; block must be
   // the first one.
@@ -72,5 +74,6 @@ class SzddTreeFinder {
   static constexpr std::uint32_t NODE_MASK = 2 * SZDD_WINDOW_SIZE - 1;  // a ring that outlives the window
   std::vector<std::uint32_t> roots_;                                     // by a hash of the first three bytes
   std::vector<std::uint32_t> children_;  // smaller and larger subtree, per ring slot
+  unsigned scanSteps_;
 };
 
