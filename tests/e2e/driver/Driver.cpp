@@ -1,7 +1,8 @@
 // The end-to-end driver: runs one scenario against SETUP.EXE and reports.
 //
-//   driver.exe --list
+//   driver.exe --list                            the scenarios the tests run
 //   driver.exe SETUP.EXE SCENARIO [PICTURES_DIR]
+//   driver.exe SETUP.EXE tour PICTURES_DIR       pictures of a walk through a medium
 //
 // Exit code 0 when the scenario held, 1 with the reason on stderr otherwise.
 #include <windows.h>
@@ -20,9 +21,11 @@ void CheckTemplates(Context& context) {
 }
 
 const Scenario kTemplates = {"templates", CheckTemplates};
+const Scenario kTour = {"tour", Tour};
 
 const Scenario* FindScenario(const char* name) {
   if (std::strcmp(name, kTemplates.name) == 0) return &kTemplates;
+  if (std::strcmp(name, kTour.name) == 0) return &kTour;
   for (const Scenario& s : Scenarios())
     if (std::strcmp(name, s.name) == 0) return &s;
   return nullptr;

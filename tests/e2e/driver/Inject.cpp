@@ -120,26 +120,65 @@ void FailImport(HANDLE process, const char* dll, const char* function, std::uint
 
 ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
   event_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE remoteEvent = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), event_, process, &remoteEvent, SYNCHRONIZE, FALSE, 0))
-    Fail("cannot hand the gate's event to the setup program");
+  held_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE remoteEvent = nullptr, remoteHeld = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), event_, process, &remoteEvent, SYNCHRONIZE, FALSE, 0) ||
+      !DuplicateHandle(GetCurrentProcess(), held_, process, &remoteHeld, EVENT_MODIFY_STATE, FALSE, 0))
+    Fail("cannot hand the gate's events to the setup program");
   const std::uintptr_t slot = ImportSlot(process, dll, function);
   const auto original = ReadRemote<std::uint64_t>(process, slot);
-  const std::uintptr_t wait = RemoteAddressOf(process, "kernel32.dll", "WaitForSingleObject");
+  const std::uintptr_t wait = RemoteAddressOf(process, "user32.dll", "MsgWaitForMultipleObjects");
+  const std::uintptr_t ancestor = RemoteAddressOf(process, "user32.dll", "GetAncestor");
+  const std::uintptr_t redraw = RemoteAddressOf(process, "user32.dll", "RedrawWindow");
+  const std::uintptr_t signal = RemoteAddressOf(process, "kernel32.dll", "SetEvent");
 
-  // Keeps the four argument registers, waits for the event with the stack
-  // aligned as the calling convention wants, then jumps to the real function.
+  // Keeps the four argument registers, paints the window and puts it on the
+  // screen, tells the driver it is held, waits for the release, then jumps
+  // to the real function. Only a wait for messages puts what was painted on
+  // the screen (a plain wait would leave it in the program's window
+  // buffers), so one that returns at once comes first. The frame below the four saved registers is
+  // 56 bytes, which keeps the stack aligned as the calling convention wants:
+  // 32 bytes of shadow space, the wait's fifth argument, the event handle.
   std::vector<std::uint8_t> code;
   Append(code, {0x51, 0x52, 0x41, 0x50, 0x41, 0x51});  // push rcx; push rdx; push r8; push r9
-  Append(code, {0x48, 0x83, 0xEC, 0x28});              // sub rsp, 40
-  Append(code, {0x48, 0xB9});                          // mov rcx, event
+  Append(code, {0x48, 0x83, 0xEC, 0x38});              // sub rsp, 56
+  Append(code, {0xBA});                                // mov edx, GA_ROOT (rcx: the window)
+  AppendValue(code, GA_ROOT, 4);
+  Append(code, {0x48, 0xB8});  // mov rax, GetAncestor
+  AppendValue(code, ancestor, 8);
+  Append(code, {0xFF, 0xD0});        // call rax
+  Append(code, {0x48, 0x89, 0xC1});  // mov rcx, rax
+  Append(code, {0x31, 0xD2});        // xor edx, edx
+  Append(code, {0x45, 0x31, 0xC0});  // xor r8d, r8d
+  Append(code, {0x41, 0xB9});        // mov r9d, flags
+  AppendValue(code, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW, 4);
+  Append(code, {0x48, 0xB8});  // mov rax, RedrawWindow
+  AppendValue(code, redraw, 8);
+  Append(code, {0xFF, 0xD0});  // call rax
+  Append(code, {0x48, 0xC7, 0x44, 0x24, 0x20, 0x00, 0x00, 0x00, 0x00});  // mov qword [rsp+32], 0: no wake mask
+  Append(code, {0x31, 0xC9, 0x31, 0xD2});                          // xor ecx, ecx; xor edx, edx
+  Append(code, {0x45, 0x31, 0xC0, 0x45, 0x31, 0xC9});              // xor r8d, r8d; xor r9d, r9d: no wait
+  Append(code, {0x48, 0xB8});  // mov rax, MsgWaitForMultipleObjects
+  AppendValue(code, wait, 8);
+  Append(code, {0xFF, 0xD0});  // call rax
+  Append(code, {0x48, 0xB9});  // mov rcx, held
+  AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteHeld), 8);
+  Append(code, {0x48, 0xB8});  // mov rax, SetEvent
+  AppendValue(code, signal, 8);
+  Append(code, {0xFF, 0xD0});  // call rax
+  Append(code, {0x48, 0xB8});  // mov rax, event
   AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteEvent), 8);
-  Append(code, {0xBA});  // mov edx, 60000
+  Append(code, {0x48, 0x89, 0x44, 0x24, 0x28});                    // mov [rsp+40], rax
+  Append(code, {0x48, 0xC7, 0x44, 0x24, 0x20, 0x00, 0x00, 0x00, 0x00});  // mov qword [rsp+32], 0: no wake mask
+  Append(code, {0xB9, 0x01, 0x00, 0x00, 0x00});                    // mov ecx, 1
+  Append(code, {0x48, 0x8D, 0x54, 0x24, 0x28});                    // lea rdx, [rsp+40]
+  Append(code, {0x45, 0x31, 0xC0});                                // xor r8d, r8d
+  Append(code, {0x41, 0xB9});                                      // mov r9d, 60000
   AppendValue(code, 60000, 4);
-  Append(code, {0x48, 0xB8});  // mov rax, WaitForSingleObject
+  Append(code, {0x48, 0xB8});  // mov rax, MsgWaitForMultipleObjects
   AppendValue(code, wait, 8);
   Append(code, {0xFF, 0xD0});                          // call rax
-  Append(code, {0x48, 0x83, 0xC4, 0x28});              // add rsp, 40
+  Append(code, {0x48, 0x83, 0xC4, 0x38});              // add rsp, 56
   Append(code, {0x41, 0x59, 0x41, 0x58, 0x5A, 0x59});  // pop r9; pop r8; pop rdx; pop rcx
   Append(code, {0x48, 0xB8});                          // mov rax, original
   AppendValue(code, original, 8);
@@ -150,6 +189,11 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
 ImportGate::~ImportGate() {
   Release();
   CloseHandle(event_);
+  CloseHandle(held_);
+}
+
+void ImportGate::WaitHeld(const std::string& what) {
+  WaitUntil(what, [&] { return WaitForSingleObject(held_, 0) == WAIT_OBJECT_0; });
 }
 
 void ImportGate::Release() { SetEvent(event_); }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 // From now on, calls of the function that the program makes through its
 // imports return the value at once.
@@ -14,15 +15,21 @@ void FailImport(HANDLE process, const char* dll, const char* function, std::uint
 
 // Holds every call of the imported function until Release(), then lets
 // calls through to the real function. A held call gives up waiting after a
-// minute, so a program never hangs on a driver that went away.
+// minute, so a program never hangs on a driver that went away. The function
+// must take a window as its first argument (SendMessageA, say): before it is
+// held, the program paints that window's top-level window, so that a picture
+// taken while it waits shows it whole.
 class ImportGate {
  public:
   ImportGate(HANDLE process, const char* dll, const char* function);
   ~ImportGate();
   ImportGate(const ImportGate&) = delete;
   ImportGate& operator=(const ImportGate&) = delete;
+  // Waits until a call is held; fails after the usual limit, saying what.
+  void WaitHeld(const std::string& what);
   void Release();
 
  private:
   HANDLE event_ = nullptr;
+  HANDLE held_ = nullptr;
 };

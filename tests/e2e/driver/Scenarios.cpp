@@ -84,7 +84,17 @@ void WriteDocuments(const Context&) {
 
 // ---- what a scenario sees ------------------------------------------------
 
+// A picture of a window whose program is waiting for the user: it is asked
+// to finish painting first.
 void Picture(const Context& context, HWND window, const char* name) {
+  if (context.picturesDir.empty()) return;
+  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  SendMessageA(window, WM_NULL, 0, 0);
+  SaveWindowPicture(window, context.picturesDir + "\\" + name + ".bmp");
+}
+
+// A picture of a window whose program is held: it painted before it stopped.
+void PictureHeld(const Context& context, HWND window, const char* name) {
   if (!context.picturesDir.empty()) SaveWindowPicture(window, context.picturesDir + "\\" + name + ".bmp");
 }
 
@@ -164,11 +174,9 @@ HWND WalkTo(SetupRun& run, int page, const std::string& directory) {
 HWND ThroughInstallStep(SetupRun& run, HWND ready, const Context& context, bool minimised) {
   ImportGate hold(run.Process(), "user32.dll", "SendMessageA");
   run.Click(ready, NEXT);
-  HWND progress = nullptr;
-  WaitUntil("the progress window to be shown after Next on page 5", [&] {
-    progress = run.ProgressWindow();
-    return progress && IsWindowVisible(progress);
-  });
+  hold.WaitHeld("the install step to send its first message after Next on page 5");
+  HWND progress = run.ProgressWindow();
+  Expect(progress != nullptr && IsWindowVisible(progress), "the progress window is not shown while the step works");
   Expect(StoredText(progress) == "Setup", "the progress window is captioned \"%s\"", StoredText(progress).c_str());
   Expect(!(GetWindowLongA(progress, GWL_STYLE) & WS_SYSMENU), "the progress window has a close box");
   Expect((IsIconic(progress) != FALSE) == minimised, "the progress window is %s, but the program was started %s",
@@ -182,7 +190,7 @@ HWND ThroughInstallStep(SetupRun& run, HWND ready, const Context& context, bool 
     HWND bar = GetDlgItem(progress, 1009);
     Expect(bar != nullptr && ClassOf(bar) == PROGRESS_CLASSA, "the progress window has no progress bar 1009");
     Expect(IsWindowVisible(bar) != FALSE, "the progress bar is not visible");
-    Picture(context, progress, "6-progress");
+    PictureHeld(context, progress, "6-progress");
   }
   hold.Release();
   HWND environment = run.ExpectPage(107, "the install step");
@@ -212,6 +220,9 @@ void CompleteWithYes(Context& context) {
   page = run.ExpectPage(102, "Next on page 1");
   CheckLivePage(page, 102);
   ExpectPaneShows(page, LICENSE_TEXT, "LICENSE.TXT");
+  // CR LF ends a line in the pane: four lines and the empty one after the last.
+  const auto lines = SendMessageA(GetDlgItem(page, PANE), EM_GETLINECOUNT, 0, 0);
+  Expect(lines == 5, "the licence shows as %ld lines in the pane, not 5", static_cast<long>(lines));
   ExpectFocusOn(run, ABORT, "the licence page");
   Picture(context, page, "2-license");
   run.Click(page, NEXT);
@@ -520,6 +531,25 @@ void PageCannotBeShown(Context& context) {
 }
 
 }  // namespace
+
+// The road a user takes on a real medium, with a picture of every window:
+// the documents are the medium's own and the directory is the default one.
+void Tour(Context& context) {
+  SetupRun run(context.setupExe, SW_SHOWNORMAL);
+  RepaintSentinel sentinel;
+  const char* names[] = {"1-welcome", "2-license", "3-readme", "4-directory", "5-ready"};
+  HWND page = run.ExpectPage(101, "the start");
+  for (int i = 0; i < 5; ++i) {
+    Picture(context, page, names[i]);
+    if (i == 4) break;
+    run.Click(page, NEXT);
+    page = run.ExpectPage(102 + i, std::string("Next on ") + names[i]);
+  }
+  page = ThroughInstallStep(run, page, context, false);
+  Picture(context, page, "7-environment");
+  run.Click(page, BACK);
+  ExpectCompletionNotice(run, sentinel, "No on page 7", &context);
+}
 
 const std::vector<Scenario>& Scenarios() {
   static const std::vector<Scenario> scenarios = {

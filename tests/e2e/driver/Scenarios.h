@@ -15,4 +15,8 @@ struct Scenario {
   void (*run)(Context&);
 };
 
+// The scenarios that the tests run.
 const std::vector<Scenario>& Scenarios();
+
+// A walk through a real medium that pictures every window; no test of its own.
+void Tour(Context& context);
