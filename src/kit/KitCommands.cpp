@@ -108,6 +108,11 @@ bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string&
     error = path.string() + ": no such file";
     return false;
   }
+  // A pipe or a device would block the first read or never end.
+  if (!fs::is_regular_file(path, code)) {
+    error = path.string() + ": not a regular file";
+    return false;
+  }
   if (!IsSzdd(path)) {
     auto file = std::make_unique<FileInput>();
     if (!file->Open(path, error)) return false;
@@ -228,6 +233,11 @@ int CompressCommand(const fs::path& input, const fs::path& output) {
   std::vector<std::uint8_t> plain;
   std::vector<std::uint8_t> compressed;
   std::string error;
+  std::error_code code;
+  if (fs::is_regular_file(input, code) && fs::file_size(input, code) > SZDD_MAX_INPUT) {
+    return Fail(input.string() + ": " + std::to_string(fs::file_size(input, code)) +
+                " bytes; the compressed format holds at most 2147483647");
+  }
   if (!ReadWholeFile(input, plain, error)) return Fail(error);
   std::string name = input.filename().string();
   if (!CompressChecked(plain, name.back(), compressed, input.string(), error)) return Fail(error);

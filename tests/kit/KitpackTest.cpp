@@ -1,5 +1,6 @@
 // kitpack end to end: the program as a shipper's script runs it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,6 +231,23 @@ TEST_F(KitpackTest, FailuresNameTheFileAndLeaveNoOutput) {
 
   Outcome noDir = Kitpack({"pack", (kit / "files").string(), "-o", (dir_ / "nowhere/DATA.VNX").string()});
   EXPECT_EQ(noDir.status, 1);
+
+  // Refused from its size alone (a sparse file), before any of it is read.
+  fs::path huge = dir_ / "HUGE.VNX";
+  WriteFile(huge, "");
+  fs::resize_file(huge, 2147483648ull);
+  Outcome tooBig = Kitpack({"compress", huge.string(), "-o", (dir_ / "HUGE.CMP").string()});
+  EXPECT_EQ(tooBig.status, 1);
+  EXPECT_NE(tooBig.err.find("HUGE.VNX: 2147483648 bytes"), std::string::npos) << tooBig.err;
+  EXPECT_FALSE(fs::exists(dir_ / "HUGE.CMP"));
+
+  // A pipe is refused rather than read, which would block.
+  ASSERT_EQ(::mkfifo((dir_ / "PIPE").c_str(), 0644), 0);
+  for (const char* command : {"verify", "list"}) {
+    Outcome pipe = Kitpack({command, (dir_ / "PIPE").string()});
+    EXPECT_EQ(pipe.status, 1) << command;
+    EXPECT_NE(pipe.err.find("PIPE: not a regular file"), std::string::npos) << command << ": " << pipe.err;
+  }
 }
 
 TEST_F(KitpackTest, BrokenArchivesAreReportedAndNotExtracted) {
