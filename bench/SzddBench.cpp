@@ -39,9 +39,9 @@ bool Save(const std::string& path, const Bytes& bytes) {
 // 12,000,000 bytes in the proportions of a kit: prose and source text,
 // records like those of object files and tables, zero runs, and packed data.
 Bytes Synthetic() {
-  static const char* const WORDS[] = {"int",     "return", "the",    "struct", "window", "void",   "const",
-                                      "library", "static", "if",     "file",   "size",   "DWORD",  "HANDLE",
-                                      "#define", "for",    "while",  "of",     "kit",    "setup"};
+  static const char* const WORDS[] = {"int",     "return", "the",   "struct", "window", "void",  "const",
+                                      "library", "static", "if",    "file",   "size",   "DWORD", "HANDLE",
+                                      "#define", "for",    "while", "of",     "kit",    "setup"};
   std::mt19937 generator(1998);
   Bytes out;
   while (out.size() < 12000000) {
@@ -57,9 +57,22 @@ Bytes Synthetic() {
     } else if (kind < 7) {  // records: small numbers and repeated fields
       for (std::size_t n = 0; n < length; n += 16) {
         const std::uint32_t id = static_cast<std::uint32_t>(n / 16);
-        const std::uint8_t record[16] = {static_cast<std::uint8_t>(id), static_cast<std::uint8_t>(id >> 8), 0, 0,
-                                         0x4C, 0x01, static_cast<std::uint8_t>(generator() % 4), 0,
-                                         static_cast<std::uint8_t>(generator() % 16), 0, 0, 0, 0x20, 0, 0x60, 0xC0};
+        const std::uint8_t record[16] = {static_cast<std::uint8_t>(id),
+                                         static_cast<std::uint8_t>(id >> 8),
+                                         0,
+                                         0,
+                                         0x4C,
+                                         0x01,
+                                         static_cast<std::uint8_t>(generator() % 4),
+                                         0,
+                                         static_cast<std::uint8_t>(generator() % 16),
+                                         0,
+                                         0,
+                                         0,
+                                         0x20,
+                                         0,
+                                         0x60,
+                                         0xC0};
         out.insert(out.end(), record, record + 16);
       }
     } else if (kind < 9) {  // zeros

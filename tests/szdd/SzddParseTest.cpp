@@ -122,7 +122,6 @@ TEST(SzddParse, SeveralBlocksStayWithinATenthOfAPercentOfTheBest) {
   EXPECT_TRUE(back == input) << "the expansion differs";
   const std::uint64_t best = SzddOptimalSize(input.data(), input.size());
   EXPECT_LE(packed.size(), best + best / 1000) << "best " << best;
-
 }
 
 }  // namespace

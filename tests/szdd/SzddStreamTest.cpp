@@ -30,7 +30,8 @@ TEST(SzddStream, KnownInputsGiveKnownBytes) {
        {0xFF, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 0x01, 'i'}},
       // The pair names cell 4080 (0xFF0): low byte, then the high nibble
       // above the length less 3.
-      {"the only match there is", {'a', 'b', 'c', 'd', 'X', 'a', 'b', 'c', 'd'},
+      {"the only match there is",
+       {'a', 'b', 'c', 'd', 'X', 'a', 'b', 'c', 'd'},
        {0x1F, 'a', 'b', 'c', 'd', 'X', 0xF0, 0xF1}},
   };
   for (const auto& c : cases) {
@@ -58,7 +59,8 @@ TEST(SzddStream, HandMadeStreamsExpand) {
   } cases[] = {
       {"a match inside the fill", Stream(5, {0x00, 0x00, 0x02}), Repeat(' ', 5)},
       // Cell 4079 (0xFEF) is the last of the fill before the first write.
-      {"a match from the fill into written bytes", Stream(7, {0x07, 'a', 'b', 'c', 0xEF, 0xF1}),
+      {"a match from the fill into written bytes",
+       Stream(7, {0x07, 'a', 'b', 'c', 0xEF, 0xF1}),
        {'a', 'b', 'c', ' ', 'a', 'b', 'c'}},
       {"distance 1, length 18", Stream(19, {0x01, 'q', 0xF0, 0xFF}), Repeat('q', 19)},
       {"distance 4096", Stream(4101, distance4096Body), distance4096Output},
@@ -131,11 +133,10 @@ TEST(SzddStream, ReportsProgressUpToTheWhole) {
   std::vector<std::uint64_t> seen;
   Bytes out;
   std::string error;
-  ASSERT_TRUE(SzddCompress(input.data(), input.size(), 'x', out, error,
-                           [&](std::uint64_t done, std::uint64_t total) {
-                             EXPECT_EQ(total, input.size());
-                             seen.push_back(done);
-                           }));
+  ASSERT_TRUE(SzddCompress(input.data(), input.size(), 'x', out, error, [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_EQ(total, input.size());
+    seen.push_back(done);
+  }));
   ASSERT_GE(seen.size(), 2u) << "progress comes more than once for several megabytes";
   for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
   EXPECT_EQ(seen.back(), input.size());

@@ -10,8 +10,8 @@
 
 #include "kit/szdd/Szdd.h"
 
-const Content ALL_CONTENTS[8] = {Content::Spaces,     Content::Zeros,      Content::Random, Content::Period1,
-                                 Content::Period18,   Content::Period4096, Content::Period4097, Content::Text};
+const Content ALL_CONTENTS[8] = {Content::Spaces,   Content::Zeros,      Content::Random,     Content::Period1,
+                                 Content::Period18, Content::Period4096, Content::Period4097, Content::Text};
 
 const char* ContentName(Content content) {
   switch (content) {
@@ -135,8 +135,8 @@ std::string TempPath(const std::string& name) {
 }
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes ReadFile(const std::string& path) {

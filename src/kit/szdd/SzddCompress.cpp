@@ -75,7 +75,6 @@ void PlanBlock(const std::uint8_t* lengths, std::size_t count, std::uint32_t* co
   }
 }
 
-
 // The longest tree walk the compressor makes. Ordinary data never needs as
 // many; data made of near-identical records (keys that share all but their
 // last bytes) would otherwise walk dozens to hundreds of nodes a byte.

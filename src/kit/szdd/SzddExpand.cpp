@@ -79,8 +79,8 @@ void* MemoryAlloc(mspack_system*, std::size_t bytes) { return std::malloc(bytes)
 void MemoryFree(void* p) { std::free(p); }
 void MemoryCopy(void* from, void* to, std::size_t bytes) { std::memmove(to, from, bytes); }
 
-mspack_system memorySystem = {MemoryOpen, MemoryClose, MemoryRead,  MemoryWrite, MemorySeek, MemoryTell,
-                              MemoryMessage, MemoryAlloc, MemoryFree, MemoryCopy, nullptr};
+mspack_system memorySystem = {MemoryOpen,    MemoryClose, MemoryRead, MemoryWrite, MemorySeek, MemoryTell,
+                              MemoryMessage, MemoryAlloc, MemoryFree, MemoryCopy,  nullptr};
 
 struct DecompressorDeleter {
   void operator()(msszdd_decompressor* d) const { mspack_destroy_szdd_decompressor(d); }
@@ -121,8 +121,8 @@ bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uin
     return false;
   }
   if (out.size() != declared) {
-    error = "stream expands to " + std::to_string(out.size()) + " bytes, its header declares " +
-            std::to_string(declared);
+    error =
+        "stream expands to " + std::to_string(out.size()) + " bytes, its header declares " + std::to_string(declared);
     return false;
   }
   return true;

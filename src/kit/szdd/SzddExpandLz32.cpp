@@ -95,8 +95,8 @@ bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uin
     if (got < CHUNK_SIZE) break;
   }
   if (out.size() != declared) {
-    error = "stream expands to " + std::to_string(out.size()) + " bytes, its header declares " +
-            std::to_string(declared);
+    error =
+        "stream expands to " + std::to_string(out.size()) + " bytes, its header declares " + std::to_string(declared);
     return false;
   }
   return true;

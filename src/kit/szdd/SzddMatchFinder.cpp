@@ -45,7 +45,9 @@ void SzddLoadBlock(SzddBlock& block, const std::uint8_t* data, std::size_t size,
 }
 
 SzddTreeFinder::SzddTreeFinder(unsigned scanSteps)
-    : roots_(1u << ROOT_BITS, SZDD_NO_POSITION), children_(2 * (NODE_MASK + 1), SZDD_NO_POSITION), scanSteps_(scanSteps) {}
+    : roots_(1u << ROOT_BITS, SZDD_NO_POSITION),
+      children_(2 * (NODE_MASK + 1), SZDD_NO_POSITION),
+      scanSteps_(scanSteps) {}
 
 void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
   for (std::uint32_t p = SZDD_TEXT_ORIGIN - SZDD_WINDOW_SIZE; p < SZDD_TEXT_ORIGIN; ++p) Insert(block, p);

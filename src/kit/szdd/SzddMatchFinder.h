@@ -72,8 +72,7 @@ class SzddTreeFinder {
  private:
   static constexpr unsigned ROOT_BITS = 16;
   static constexpr std::uint32_t NODE_MASK = 2 * SZDD_WINDOW_SIZE - 1;  // a ring that outlives the window
-  std::vector<std::uint32_t> roots_;                                     // by a hash of the first three bytes
-  std::vector<std::uint32_t> children_;  // smaller and larger subtree, per ring slot
+  std::vector<std::uint32_t> roots_;                                    // by a hash of the first three bytes
+  std::vector<std::uint32_t> children_;                                 // smaller and larger subtree, per ring slot
   unsigned scanSteps_;
 };
-
