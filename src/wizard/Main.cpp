@@ -1,6 +1,7 @@
 // Program entry: records what the start handed over, runs the wizard and
 // repaints the desktop. The exit code is 0 however the run ended.
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include "wizard/Entry.h"

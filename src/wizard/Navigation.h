@@ -22,8 +22,8 @@ struct WizardCursor {
   int32_t last;     // number of the last page; never changes
 };
 
-extern WizardCursor Cursor;      // where the wizard stands
-extern int32_t LastPageResult;   // what the last page dialog returned; 0 before any
+extern WizardCursor Cursor;     // where the wizard stands
+extern int32_t LastPageResult;  // what the last page dialog returned; 0 before any
 
 // Applies the navigation rule to Cursor using LastPageResult.
 void AdvancePage();

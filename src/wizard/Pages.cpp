@@ -22,19 +22,14 @@ INT_PTR OnInitDialog(HWND page) {
 // IDCANCEL (Enter without a default button, Escape) are left alone.
 INT_PTR OnCommand(HWND page, int id) {
   switch (id) {
-    case IDC_BACK:
-      EndDialog(page, PAGE_BACK);
-      return TRUE;
+    case IDC_BACK: EndDialog(page, PAGE_BACK); return TRUE;
     case IDC_NEXT:
       if (GetDlgItem(page, IDC_INSTALLDIR))
         GetDlgItemTextA(page, IDC_INSTALLDIR, DirectoryFieldEntry, DIRECTORY_FIELD_LIMIT);
       EndDialog(page, PAGE_NEXT);
       return TRUE;
-    case IDC_ABORT:
-      EndDialog(page, PAGE_ABORT);
-      return TRUE;
-    default:
-      return FALSE;
+    case IDC_ABORT: EndDialog(page, PAGE_ABORT); return TRUE;
+    default: return FALSE;
   }
 }
 

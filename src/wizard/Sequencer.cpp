@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -44,7 +45,7 @@ void ShowDocumentPage(int templateId, const char* fileName) {
 // Page 4: the field opens with the default directory every time; whatever
 // Next handed back becomes the installation directory (empty otherwise).
 void ShowDirectoryPage() {
-  std::strcpy(DirectoryFieldInit, DEFAULT_INSTALL_DIR);
+  std::snprintf(DirectoryFieldInit, sizeof DirectoryFieldInit, "%s", DEFAULT_INSTALL_DIR);
   PageText = nullptr;
   LastPageResult = ShowPage(IDD_DIRECTORY);
   std::memcpy(InstallDir, DirectoryFieldEntry, sizeof InstallDir);

@@ -11,7 +11,7 @@ constexpr int DIRECTORY_FIELD_LIMIT = 259;
 
 extern const char DEFAULT_INSTALL_DIR[];  // "C:\QUENV98"
 
-extern char InstallDir[PATH_BUFFER];           // directory the kit goes into; empty until page 4 is left with Next
-extern char* PageText;                         // text shown by the current page, owned by the sequencer; null for most pages
+extern char InstallDir[PATH_BUFFER];  // directory the kit goes into; empty until page 4 is left with Next
+extern char* PageText;                // text shown by the current page, owned by the sequencer; null for most pages
 extern char DirectoryFieldInit[PATH_BUFFER];   // what the directory field opens with
 extern char DirectoryFieldEntry[PATH_BUFFER];  // what the directory field held when Next was pressed

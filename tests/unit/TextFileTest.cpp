@@ -1,9 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 
 #include "FakeFatal.h"
@@ -26,9 +25,7 @@ class LoadTextFileTest : public testing::Test {
     fs::current_path(previous_);
     fs::remove_all(dir_);
   }
-  static void Write(const char* name, const std::string& bytes) {
-    std::ofstream(name, std::ios::binary) << bytes;
-  }
+  static void Write(const char* name, const std::string& bytes) { std::ofstream(name, std::ios::binary) << bytes; }
   // The loaded text up to its NUL, and checks that the NUL sits right after
   // the file's bytes.
   static std::string Load(const char* name, std::size_t expectedSize) {

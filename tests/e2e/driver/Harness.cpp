@@ -120,13 +120,16 @@ std::string ClassOf(HWND window) {
 std::string Printable(const std::string& text) {
   std::string out;
   for (unsigned char c : text) {
-    if (c == '\r') out += "\\r";
-    else if (c == '\n') out += "\\n";
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
     else if (c < 32 || c >= 127) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02x", c);
       out += hex;
-    } else out += static_cast<char>(c);
+    } else
+      out += static_cast<char>(c);
   }
   return out;
 }
@@ -386,6 +389,7 @@ void RepaintSentinel::Arm() {
 }
 
 void RepaintSentinel::ExpectRepainted(const std::string& after) {
-  WaitUntil("the whole desktop to be repainted after " + after,
-            [&] { return GetWindowLongPtrA(window_, GWLP_USERDATA) > 0; }, 5000);
+  WaitUntil(
+      "the whole desktop to be repainted after " + after, [&] { return GetWindowLongPtrA(window_, GWLP_USERDATA) > 0; },
+      5000);
 }

@@ -93,11 +93,11 @@ class SetupRun {
   // The page's window as the user sees it now, or fails.
   HWND CurrentPage() const;
 
-  void Click(HWND dialog, int id);                        // a button press
-  void CloseBox(HWND window);                             // the close box in the title bar
-  void Key(HWND dialog, WORD virtualKey);                 // a key pressed where the focus is
+  void Click(HWND dialog, int id);                          // a button press
+  void CloseBox(HWND window);                               // the close box in the title bar
+  void Key(HWND dialog, WORD virtualKey);                   // a key pressed where the focus is
   void Type(HWND dialog, int id, const std::string& text);  // replaces the field's text by typing
-  HWND Focus() const;                                     // the control that has the keyboard focus
+  HWND Focus() const;                                       // the control that has the keyboard focus
 
   // Every top-level dialog window of the process, hidden ones included.
   std::vector<HWND> Dialogs() const;
@@ -130,7 +130,7 @@ class RepaintSentinel {
  public:
   RepaintSentinel();
   ~RepaintSentinel();
-  void Arm();                                  // forgets earlier paints
+  void Arm();                                      // forgets earlier paints
   void ExpectRepainted(const std::string& after);  // waits for a paint since Arm()
  private:
   HWND window_ = nullptr;

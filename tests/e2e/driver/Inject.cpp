@@ -154,11 +154,11 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
   AppendValue(code, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW, 4);
   Append(code, {0x48, 0xB8});  // mov rax, RedrawWindow
   AppendValue(code, redraw, 8);
-  Append(code, {0xFF, 0xD0});  // call rax
+  Append(code, {0xFF, 0xD0});                                            // call rax
   Append(code, {0x48, 0xC7, 0x44, 0x24, 0x20, 0x00, 0x00, 0x00, 0x00});  // mov qword [rsp+32], 0: no wake mask
-  Append(code, {0x31, 0xC9, 0x31, 0xD2});                          // xor ecx, ecx; xor edx, edx
-  Append(code, {0x45, 0x31, 0xC0, 0x45, 0x31, 0xC9});              // xor r8d, r8d; xor r9d, r9d: no wait
-  Append(code, {0x48, 0xB8});  // mov rax, MsgWaitForMultipleObjects
+  Append(code, {0x31, 0xC9, 0x31, 0xD2});                                // xor ecx, ecx; xor edx, edx
+  Append(code, {0x45, 0x31, 0xC0, 0x45, 0x31, 0xC9});                    // xor r8d, r8d; xor r9d, r9d: no wait
+  Append(code, {0x48, 0xB8});                                            // mov rax, MsgWaitForMultipleObjects
   AppendValue(code, wait, 8);
   Append(code, {0xFF, 0xD0});  // call rax
   Append(code, {0x48, 0xB9});  // mov rcx, held
@@ -168,12 +168,12 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
   Append(code, {0xFF, 0xD0});  // call rax
   Append(code, {0x48, 0xB8});  // mov rax, event
   AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteEvent), 8);
-  Append(code, {0x48, 0x89, 0x44, 0x24, 0x28});                    // mov [rsp+40], rax
+  Append(code, {0x48, 0x89, 0x44, 0x24, 0x28});                          // mov [rsp+40], rax
   Append(code, {0x48, 0xC7, 0x44, 0x24, 0x20, 0x00, 0x00, 0x00, 0x00});  // mov qword [rsp+32], 0: no wake mask
-  Append(code, {0xB9, 0x01, 0x00, 0x00, 0x00});                    // mov ecx, 1
-  Append(code, {0x48, 0x8D, 0x54, 0x24, 0x28});                    // lea rdx, [rsp+40]
-  Append(code, {0x45, 0x31, 0xC0});                                // xor r8d, r8d
-  Append(code, {0x41, 0xB9});                                      // mov r9d, 60000
+  Append(code, {0xB9, 0x01, 0x00, 0x00, 0x00});                          // mov ecx, 1
+  Append(code, {0x48, 0x8D, 0x54, 0x24, 0x28});                          // lea rdx, [rsp+40]
+  Append(code, {0x45, 0x31, 0xC0});                                      // xor r8d, r8d
+  Append(code, {0x41, 0xB9});                                            // mov r9d, 60000
   AppendValue(code, 60000, 4);
   Append(code, {0x48, 0xB8});  // mov rax, MsgWaitForMultipleObjects
   AppendValue(code, wait, 8);

@@ -1,6 +1,7 @@
 #include "Scenarios.h"
 
 #include <windows.h>
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -63,8 +64,10 @@ void RemoveTree(const std::string& path) {
       const std::string name = entry.cFileName;
       if (name == "." || name == "..") continue;
       const std::string child = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-      else DeleteFileA(child.c_str());
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(child);
+      else
+        DeleteFileA(child.c_str());
     } while (FindNextFileA(find, &entry));
     FindClose(find);
   }
@@ -127,7 +130,8 @@ void ExpectBox(const MessageBoxView& box, const char* caption, const char* text,
 // The last screens of every run: the box, OK, the end with exit code 0, and
 // the repaint of the whole desktop.
 void ExpectEnding(SetupRun& run, RepaintSentinel& sentinel, const std::string& after, const char* caption,
-                  const char* text, BoxIcon icon, const Context* pictures = nullptr, const char* pictureName = nullptr) {
+                  const char* text, BoxIcon icon, const Context* pictures = nullptr,
+                  const char* pictureName = nullptr) {
   MessageBoxView box = run.ExpectMessageBox(after);
   ExpectBox(box, caption, text, icon);
   if (pictures) Picture(*pictures, box.window, pictureName);
@@ -299,8 +303,8 @@ void AbortEverywhere(Context& context) {
     const char* how;
   };
   const Way ways[] = {
-      {101, "Abort"}, {101, "close box"}, {102, "I Disagree"}, {102, "close box"}, {103, "Abort"},
-      {103, "close box"}, {104, "Abort"}, {104, "close box"}, {105, "Abort"}, {105, "close box"},
+      {101, "Abort"},     {101, "close box"}, {102, "I Disagree"}, {102, "close box"}, {103, "Abort"},
+      {103, "close box"}, {104, "Abort"},     {104, "close box"},  {105, "Abort"},     {105, "close box"},
   };
   WriteDocuments(context);
   RemoveTree(DEFAULT_DIR);
@@ -308,8 +312,10 @@ void AbortEverywhere(Context& context) {
     RepaintSentinel sentinel;
     SetupRun run(context.setupExe, SW_SHOWNORMAL);
     HWND page = WalkTo(run, way.page, KitDir(context));
-    if (std::string(way.how) == "close box") run.CloseBox(page);
-    else run.Click(page, ABORT);
+    if (std::string(way.how) == "close box")
+      run.CloseBox(page);
+    else
+      run.Click(page, ABORT);
     ExpectAbortNotice(run, sentinel, std::string(way.how) + " on page " + std::to_string(way.page));
     Expect(!IsDirectory(KitDir(context)) && !IsDirectory(DEFAULT_DIR),
            "giving up with %s on page %d left an installation directory", way.how, way.page);
@@ -419,8 +425,7 @@ void LongDirectoryField(Context& context) {
   const std::string typed = taken + std::string(300 - taken.size(), 'X');
   HWND page = WalkTo(run, 104, "");
   run.Type(page, FIELD, typed);
-  WaitUntil("the field to hold the 300 typed characters",
-            [&] { return WindowText(GetDlgItem(page, FIELD)) == typed; });
+  WaitUntil("the field to hold the 300 typed characters", [&] { return WindowText(GetDlgItem(page, FIELD)) == typed; });
   run.Click(page, NEXT);
   page = run.ExpectPage(105, "Next on page 4 with 300 characters");
   page = ThroughInstallStep(run, page, context, false);

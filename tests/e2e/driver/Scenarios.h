@@ -5,8 +5,8 @@
 #include <vector>
 
 struct Context {
-  std::string setupExe;  // the program under test
-  std::string workDir;   // fresh current directory of this scenario
+  std::string setupExe;     // the program under test
+  std::string workDir;      // fresh current directory of this scenario
   std::string picturesDir;  // where pictures go; empty for none
 };
 

@@ -15,7 +15,10 @@ constexpr int NONE = -1;
 
 const std::vector<ExpectedTemplate>& Templates() {
   static const std::vector<ExpectedTemplate> templates = {
-      {101, 284, 141, PAGE_STYLE,
+      {101,
+       284,
+       141,
+       PAGE_STYLE,
        {
            {1001, "BUTTON", "Next >", 227, 119, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP},
            {1000, "BUTTON", "< Back", 170, 119, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED},
@@ -29,7 +32,10 @@ const std::vector<ExpectedTemplate>& Templates() {
            {NONE, "STATIC", nullptr /* the legal notice: checked apart */, 15, 75, 253, 28,
             CHILD | SS_CENTER | SS_SUNKEN | WS_GROUP},
        }},
-      {102, 284, 205, PAGE_STYLE,
+      {102,
+       284,
+       205,
+       PAGE_STYLE,
        {
            {1003, "BUTTON", "I Disagree", 170, 184, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP},
            {1001, "BUTTON", "I Agree", 227, 184, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
@@ -41,17 +47,23 @@ const std::vector<ExpectedTemplate>& Templates() {
             "screen.",
             13, 16, 258, 26, CHILD | SS_CENTER | WS_GROUP},
        }},
-      {103, 284, 205, PAGE_STYLE,
+      {103,
+       284,
+       205,
+       PAGE_STYLE,
        {
            {1001, "BUTTON", "Next >", 227, 184, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
            {1000, "BUTTON", "< Back", 170, 184, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
            {1003, "BUTTON", "Abort", 7, 184, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
            {NONE, "BUTTON", "", 7, 7, 270, 172, CHILD | BS_GROUPBOX},
            {1005, "EDIT", "", 14, 28, 256, 143, PANE},
-           {NONE, "STATIC", "The following is important information you should know about this product:", 13, 16,
-            258, 10, CHILD | SS_CENTER | WS_GROUP},
+           {NONE, "STATIC", "The following is important information you should know about this product:", 13, 16, 258,
+            10, CHILD | SS_CENTER | WS_GROUP},
        }},
-      {104, 284, 114, PAGE_STYLE,
+      {104,
+       284,
+       114,
+       PAGE_STYLE,
        {
            {1001, "BUTTON", "Next >", 227, 91, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP},
            {1000, "BUTTON", "< Back", 170, 91, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
@@ -65,7 +77,10 @@ const std::vector<ExpectedTemplate>& Templates() {
             "ignore the field.",
             15, 16, 253, 27, CHILD | SS_LEFT | WS_GROUP},
        }},
-      {105, 284, 92, PAGE_STYLE,
+      {105,
+       284,
+       92,
+       PAGE_STYLE,
        {
            {1001, "BUTTON", "Next >", 227, 70, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP},
            {1000, "BUTTON", "< Back", 170, 70, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
@@ -77,13 +92,19 @@ const std::vector<ExpectedTemplate>& Templates() {
             "installation.",
             14, 35, 255, 16, CHILD | SS_LEFT | WS_GROUP},
        }},
-      {106, 284, 42, PROGRESS_STYLE,
+      {106,
+       284,
+       42,
+       PROGRESS_STYLE,
        {
            {NONE, "STATIC", "Setup is now uncompressing and extracting the files. Please Wait.", 35, 7, 207, 11,
             0x50020000},
            {1009, "msctls_progress32", "", 13, 19, 258, 13, 0x50800000},
        }},
-      {107, 284, 194, PAGE_STYLE,
+      {107,
+       284,
+       194,
+       PAGE_STYLE,
        {
            {1001, "BUTTON", "Yes", 141, 172, 50, 14, CHILD | BS_DEFPUSHBUTTON | WS_TABSTOP},
            {1000, "BUTTON", "No", 87, 172, 50, 14, CHILD | BS_PUSHBUTTON | WS_TABSTOP},
@@ -155,9 +176,9 @@ class TemplateReader {
 };
 
 std::string ClassFromTemplate(const std::string& name) {
-  static const std::map<std::string, std::string> atoms = {
-      {"#128", "BUTTON"}, {"#129", "EDIT"}, {"#130", "STATIC"}, {"#131", "LISTBOX"}, {"#132", "SCROLLBAR"},
-      {"#133", "COMBOBOX"}};
+  static const std::map<std::string, std::string> atoms = {{"#128", "BUTTON"},    {"#129", "EDIT"},
+                                                           {"#130", "STATIC"},    {"#131", "LISTBOX"},
+                                                           {"#132", "SCROLLBAR"}, {"#133", "COMBOBOX"}};
   auto found = atoms.find(name);
   return found != atoms.end() ? found->second : name;
 }
@@ -178,8 +199,9 @@ RECT ToPixels(short x, short y, short width, short height) {
     probeTemplate.header.cy = 10;
     probeTemplate.pointSize = 8;
     std::memcpy(probeTemplate.face, L"MS Sans Serif", sizeof(L"MS Sans Serif"));
-    return CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &probeTemplate.header, nullptr,
-                                      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    return CreateDialogIndirectParamA(
+        GetModuleHandleA(nullptr), &probeTemplate.header, nullptr,
+        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
   }();
   // The dialog manager converts the origin and the size each on its own.
   RECT origin = {x, y, 0, 0};
@@ -248,8 +270,7 @@ void CheckTemplateResource(const std::string& exePath, int id) {
     Expect(SameClass(cls, want.className), "template %d control %u: class %s, expected %s", id, n, cls.c_str(),
            want.className);
     if (want.text) {
-      Expect(text == want.text, "template %d control %u: text \"%s\", expected \"%s\"", id, n, text.c_str(),
-             want.text);
+      Expect(text == want.text, "template %d control %u: text \"%s\", expected \"%s\"", id, n, text.c_str(), want.text);
     } else {
       CheckLegalNotice(text);
     }
@@ -257,8 +278,8 @@ void CheckTemplateResource(const std::string& exePath, int id) {
            cstyle, want.style);
     Expect(exstyle == 0, "template %d control %u has an extended style", id, n);
     Expect(ix == want.x && iy == want.y && icx == want.width && icy == want.height,
-           "template %d control %u (\"%s\"): %d,%d %dx%d, expected %d,%d %dx%d", id, n, text.c_str(), ix, iy, icx,
-           icy, want.x, want.y, want.width, want.height);
+           "template %d control %u (\"%s\"): %d,%d %dx%d, expected %d,%d %dx%d", id, n, text.c_str(), ix, iy, icx, icy,
+           want.x, want.y, want.width, want.height);
     Expect(extra == 0, "template %d control %u carries creation data", id, n);
   }
   FreeLibrary(module);
@@ -270,8 +291,7 @@ void CheckCentred(HWND window, const char* what) {
   const int width = r.right - r.left, height = r.bottom - r.top;
   const int x = (GetSystemMetrics(SM_CXSCREEN) >> 1) - (width >> 1);
   const int y = (GetSystemMetrics(SM_CYSCREEN) >> 1) - (height >> 1);
-  Expect(r.left == x && r.top == y, "%s stands at %ld,%ld; centred it would stand at %d,%d", what, r.left, r.top, x,
-         y);
+  Expect(r.left == x && r.top == y, "%s stands at %ld,%ld; centred it would stand at %d,%d", what, r.left, r.top, x, y);
 }
 
 void CheckLivePage(HWND page, int id) {
@@ -285,8 +305,9 @@ void CheckLivePage(HWND page, int id) {
   RECT client;
   GetClientRect(page, &client);
   const RECT size = ToPixels(0, 0, expected.width, expected.height);
-  Expect(client.right == size.right && client.bottom == size.bottom, "page %d's client area is %ldx%ld, expected %ldx%ld",
-         id, client.right, client.bottom, size.right, size.bottom);
+  Expect(client.right == size.right && client.bottom == size.bottom,
+         "page %d's client area is %ldx%ld, expected %ldx%ld", id, client.right, client.bottom, size.right,
+         size.bottom);
 
   const std::vector<Control> controls = ReadControls(page);
   Expect(controls.size() == expected.controls.size(), "page %d shows %zu controls, expected %zu", id, controls.size(),
