@@ -2,8 +2,54 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
+
+// How a window string compares with the current one over SZDD_MAX_MATCH
+// bytes: the length they share and, when that is short of the cap, whether
+// the window string is the larger at the first difference.
+struct Comparison {
+  std::uint32_t length;
+  unsigned larger;
+};
+
+#if defined(__SSE2__)
+// Sixteen bytes at a time: masks of the bytes that are equal and of those
+// where the window string is at least as large, so that neither the length
+// nor the direction waits on a branch or a further load. Reads 32 bytes of
+// each string (the lookahead covers them).
+struct Key {
+  __m128i low, high;
+  explicit Key(const std::uint8_t* p)
+      : low(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+        high(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16))) {}
+};
+
+Comparison Compare(const std::uint8_t* other, const Key& current) {
+  const Key key(other);
+  const std::uint32_t equal =
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.low, current.low))) |
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.high, current.high))) << 16;
+  const std::uint32_t atLeast =
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(key.low, current.low), key.low))) |
+      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(key.high, current.high), key.high)))
+          << 16;
+  // The direction comes from the lowest differing byte isolated as a bit,
+  // which is quicker than waiting for the count of the bytes before it.
+  const std::uint32_t differ = ~equal | (1u << SZDD_MAX_MATCH);
+  const std::uint32_t first = differ & (0u - differ);
+  return {static_cast<std::uint32_t>(__builtin_ctz(differ)), (atLeast & ~equal & first) != 0 ? 1u : 0u};
+}
+#else
+// Eight bytes at a time where there is no SSE2 (the 32-bit builds). Reads 24
+// bytes of each string.
+struct Key {
+  const std::uint8_t* bytes;
+  explicit Key(const std::uint8_t* p) : bytes(p) {}
+};
 
 std::uint64_t Load64(const std::uint8_t* p) {
   std::uint64_t v;
@@ -11,17 +57,19 @@ std::uint64_t Load64(const std::uint8_t* p) {
   return v;
 }
 
-// Bytes that a and b have in common from the start, up to SZDD_MAX_MATCH.
-// Reads 24 bytes of each (the lookahead covers them).
-std::uint32_t CommonLength(const std::uint8_t* a, const std::uint8_t* b) {
-  std::uint64_t x = Load64(a) ^ Load64(b);
-  if (x) return static_cast<std::uint32_t>(__builtin_ctzll(x)) / 8;
-  x = Load64(a + 8) ^ Load64(b + 8);
-  if (x) return 8 + static_cast<std::uint32_t>(__builtin_ctzll(x)) / 8;
-  x = Load64(a + 16) ^ Load64(b + 16);
-  if (x) return std::min<std::uint32_t>(SZDD_MAX_MATCH, 16 + static_cast<std::uint32_t>(__builtin_ctzll(x)) / 8);
-  return SZDD_MAX_MATCH;
+Comparison Compare(const std::uint8_t* other, const Key& current) {
+  std::uint32_t length = SZDD_MAX_MATCH;
+  for (unsigned word = 0; word < 24; word += 8) {
+    const std::uint64_t x = Load64(other + word) ^ Load64(current.bytes + word);
+    if (x) {
+      length = std::min<std::uint32_t>(SZDD_MAX_MATCH, word + static_cast<std::uint32_t>(__builtin_ctzll(x)) / 8);
+      break;
+    }
+  }
+  if (length == SZDD_MAX_MATCH) return {length, 0};
+  return {length, other[length] > current.bytes[length] ? 1u : 0u};
 }
+#endif
 
 std::uint32_t Hash3(const std::uint8_t* p, unsigned bits) {
   const std::uint32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
@@ -59,33 +107,48 @@ SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position,
   std::uint32_t candidate = root;
   root = position;
 
-  // links[0] is where the next candidate found smaller than the current
-  // string hangs, links[1] where the next larger one does. The direction is
-  // taken as an index rather than a branch: it is a coin toss to the CPU.
-  std::uint32_t* links[2] = {&children_[2 * (position & NODE_MASK)], &children_[2 * (position & NODE_MASK) + 1]};
-  SzddMatch best = {0, 0};
+  // smallerLink is where the next candidate found smaller than the current
+  // string hangs, largerLink where the next larger one does.
+  std::uint32_t* smallerLink = &children_[2 * (position & NODE_MASK)];
+  std::uint32_t* largerLink = smallerLink + 1;
+  const Key key(current);
+  std::uint32_t bestLength = 0, bestDistance = 0;
   for (;;) {
     const std::uint32_t distance = position - candidate;  // huge for SZDD_NO_POSITION
     if (distance > SZDD_WINDOW_SIZE || steps-- == 0) {
-      *links[0] = *links[1] = SZDD_NO_POSITION;
+      *smallerLink = *largerLink = SZDD_NO_POSITION;
       break;
     }
-    const std::uint8_t* other = current - distance;
-    const std::uint32_t length = CommonLength(other, current);
-    if (length > best.length) best = {length, distance};
+    // The walk is a chain of dependent loads. Both children are fetched
+    // while the strings are compared, and the turn is a branch: when the CPU
+    // guesses it, the next node's loads start before the comparison is done.
+    // (As a select that waits for the comparison, the walk took 40% longer.)
     std::uint32_t* pair = &children_[2 * (candidate & NODE_MASK)];
-    if (length == SZDD_MAX_MATCH) {
+    const std::uint32_t smallerChild = pair[0], largerChild = pair[1];
+    const Comparison c = Compare(current - distance, key);
+    const bool longer = c.length > bestLength;
+    bestDistance = longer ? distance : bestDistance;
+    bestLength = longer ? c.length : bestLength;
+    if (c.length == SZDD_MAX_MATCH) {
       // Same key as the current string, and older: the current one takes its
       // place and its subtrees.
-      *links[0] = pair[0];
-      *links[1] = pair[1];
+      *smallerLink = smallerChild;
+      *largerLink = largerChild;
       break;
     }
-    const unsigned larger = other[length] > current[length];
-    *links[larger] = candidate;
-    links[larger] = &pair[larger ^ 1];
-    candidate = pair[larger ^ 1];
+    // A larger candidate hangs where the next larger one goes, and the walk
+    // continues into its smaller subtree; a smaller one the other way round.
+    if (c.larger) {
+      *largerLink = candidate;
+      largerLink = &pair[0];
+      candidate = smallerChild;
+    } else {
+      *smallerLink = candidate;
+      smallerLink = &pair[1];
+      candidate = largerChild;
+    }
   }
+  SzddMatch best = {bestLength, bestDistance};
   if (best.length < SZDD_MIN_MATCH) best = {0, 0};
   return best;
 }

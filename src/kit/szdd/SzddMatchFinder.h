@@ -16,9 +16,9 @@
 constexpr std::uint32_t SZDD_TEXT_ORIGIN = 3 * SZDD_WINDOW_SIZE;
 constexpr std::uint32_t SZDD_NO_POSITION = 0;
 
-// How far past a position a finder may read: the longest match, and a word
-// more for comparisons done eight bytes at a time.
-constexpr std::size_t SZDD_LOOKAHEAD = SZDD_MAX_MATCH + 8;
+// How far past a position a finder may read: comparisons take 32 bytes, two
+// 16-byte vectors, of which the longest match uses the first 18.
+constexpr std::size_t SZDD_LOOKAHEAD = 32;
 
 // One block of that line in memory: the window's worth of bytes before the
 // block, the block, and the lookahead after it. Bytes past the end of the
