@@ -389,7 +389,6 @@ void RepaintSentinel::Arm() {
 }
 
 void RepaintSentinel::ExpectRepainted(const std::string& after) {
-  WaitUntil(
-      "the whole desktop to be repainted after " + after, [&] { return GetWindowLongPtrA(window_, GWLP_USERDATA) > 0; },
-      5000);
+  WaitUntil("the whole desktop to be repainted after " + after,
+            [&] { return GetWindowLongPtrA(window_, GWLP_USERDATA) > 0; });
 }
