@@ -3,8 +3,11 @@
 // over each block that knows the longest match at every position: from there
 // any shorter match at the same distance is possible too.
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #if !defined(_WIN32)
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #endif
@@ -121,17 +124,84 @@ struct BlockWork {
   }
 };
 
-// Workers that plan blocks side by side. The Windows builds' C++ runtime has
-// no threads, and the kit is built on Linux, so there it is one.
+// Workers that plan blocks side by side, at least one even for no block. The
+// Windows builds' C++ runtime has no threads, and the kit is built on Linux,
+// so there it is one.
 unsigned WorkerCount(std::size_t blocks) {
 #if defined(_WIN32)
   (void)blocks;
   return 1;
 #else
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  return static_cast<unsigned>(std::min<std::size_t>({cores, blocks, 8}));
+  return static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>({cores, blocks, 8})));
 #endif
 }
+
+// Blocks go to whichever worker is free, in order, and are written in order:
+// a worker whose block is the next to be written writes it at once, else it
+// waits for the ones before it. The writing overlaps the other workers'
+// planning, and a slow block holds up only the worker that took it.
+class Pipeline {
+ public:
+  Pipeline(const std::uint8_t* data, std::size_t size, TokenWriter& writer)
+      : data_(data), size_(size), blocks_((size + BLOCK_SIZE - 1) / BLOCK_SIZE), writer_(writer) {}
+
+  // Takes blocks until none is left. The calling thread passes progress and
+  // reports what has been written so far after each of its blocks; the
+  // callback is never called from another thread.
+  void Run(BlockWork& work, const SzddProgress* progress) {
+    for (;;) {
+      const std::size_t block = next_.fetch_add(1);
+      if (block >= blocks_) return;
+      work.begin = block * BLOCK_SIZE;
+      work.count = std::min(size_ - work.begin, BLOCK_SIZE);
+      work.Plan(data_, size_);
+      WaitTurn(block);
+      work.Write(data_, writer_);
+      written_.store(work.begin + work.count);
+      EndTurn(block);
+      if (progress) Report(*progress);
+    }
+  }
+
+  // Reports the bytes written, if more than last time.
+  void Report(const SzddProgress& progress) {
+    const std::uint64_t done = written_.load();
+    if (done > reported_) {
+      reported_ = done;
+      progress(done, size_);
+    }
+  }
+
+ private:
+#if defined(_WIN32)
+  // One worker: every block's turn has come when it is planned.
+  void WaitTurn(std::size_t) {}
+  void EndTurn(std::size_t) {}
+#else
+  void WaitTurn(std::size_t block) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    turn_.wait(lock, [&] { return writtenBlocks_ == block; });
+  }
+  void EndTurn(std::size_t block) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      writtenBlocks_ = block + 1;
+    }
+    turn_.notify_all();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable turn_;
+  std::size_t writtenBlocks_ = 0;  // guarded by mutex_
+#endif
+  const std::uint8_t* data_;
+  std::size_t size_, blocks_;
+  TokenWriter& writer_;  // used by one worker at a time, in block order
+  std::atomic<std::size_t> next_{0};
+  std::atomic<std::size_t> written_{0};
+  std::uint64_t reported_ = 0;  // the calling thread's
+};
 
 }  // namespace
 
@@ -150,35 +220,24 @@ bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std
   std::vector<std::unique_ptr<BlockWork>> work;
   for (unsigned w = WorkerCount(blocks); w > 0; --w) work.push_back(std::make_unique<BlockWork>());
 
-  for (std::size_t next = 0; next < blocks;) {
-    const std::size_t round = std::min(work.size(), blocks - next);
-    for (std::size_t w = 0; w < round; ++w) {
-      work[w]->begin = (next + w) * BLOCK_SIZE;
-      work[w]->count = std::min(size - work[w]->begin, BLOCK_SIZE);
-    }
+  Pipeline pipeline(data, size, writer);
+  const SzddProgress* report = progress ? &progress : nullptr;
 #if defined(_WIN32)
-    for (std::size_t w = 0; w < round; ++w) work[w]->Plan(data, size);
+  pipeline.Run(*work[0], report);
 #else
-    // A worker that cannot be started leaves its block to this thread.
-    std::vector<std::thread> threads;
-    std::vector<std::size_t> leftOver;
-    for (std::size_t w = 1; w < round; ++w) {
-      try {
-        threads.emplace_back([&, w] { work[w]->Plan(data, size); });
-      } catch (const std::system_error&) {
-        leftOver.push_back(w);
-      }
+  // A worker that cannot be started leaves its share to the others.
+  std::vector<std::thread> threads;
+  for (std::size_t w = 1; w < work.size(); ++w) {
+    try {
+      threads.emplace_back([&pipeline, &work, w] { pipeline.Run(*work[w], nullptr); });
+    } catch (const std::system_error&) {
+      break;
     }
-    work[0]->Plan(data, size);
-    for (std::size_t w : leftOver) work[w]->Plan(data, size);
-    for (auto& t : threads) t.join();
-#endif
-    for (std::size_t w = 0; w < round; ++w) {
-      work[w]->Write(data, writer);
-      if (progress) progress(work[w]->begin + work[w]->count, size);
-    }
-    next += round;
   }
+  pipeline.Run(*work[0], report);
+  for (auto& t : threads) t.join();
+#endif
+  if (report) pipeline.Report(progress);
   out.resize(static_cast<std::size_t>(writer.at - out.data()));
   return true;
 }
