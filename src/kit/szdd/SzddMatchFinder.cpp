@@ -76,6 +76,12 @@ std::uint32_t Hash3(const std::uint8_t* p, unsigned bits) {
   return (v * 2654435761u) >> (32 - bits);
 }
 
+std::uint32_t Hash4(const std::uint8_t* p, unsigned bits) {
+  std::uint32_t v;
+  std::memcpy(&v, p, sizeof v);
+  return (v * 2654435761u) >> (32 - bits);
+}
+
 }  // namespace
 
 void SzddLoadBlock(SzddBlock& block, const std::uint8_t* data, std::size_t size, std::size_t begin, std::size_t end) {
@@ -95,6 +101,8 @@ void SzddLoadBlock(SzddBlock& block, const std::uint8_t* data, std::size_t size,
 SzddTreeFinder::SzddTreeFinder(unsigned scanSteps)
     : roots_(1u << ROOT_BITS, SZDD_NO_POSITION),
       children_(2 * (NODE_MASK + 1), SZDD_NO_POSITION),
+      heads3_(1u << HEAD3_BITS, SZDD_NO_POSITION),
+      older3_(NODE_MASK + 1, SZDD_NO_POSITION),
       scanSteps_(scanSteps) {}
 
 void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
@@ -103,9 +111,14 @@ void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
 
 SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position, unsigned steps) {
   const std::uint8_t* current = block.At(position);
-  std::uint32_t& root = roots_[Hash3(current, ROOT_BITS)];
+  next_ = position + 1;
+  std::uint32_t& root = roots_[Hash4(current, ROOT_BITS)];
   std::uint32_t candidate = root;
   root = position;
+  std::uint32_t& head3 = heads3_[Hash3(current, HEAD3_BITS)];
+  const std::uint32_t older3 = head3;
+  older3_[position & NODE_MASK] = older3;
+  head3 = position;
 
   // smallerLink is where the next candidate found smaller than the current
   // string hangs, largerLink where the next larger one does.
@@ -148,6 +161,19 @@ SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position,
       candidate = largerChild;
     }
   }
+  // Nothing of four bytes or more: the newest string with the same first
+  // three bytes, if the window has one, is the match. The first one on the
+  // chain whose bytes agree is the newest; others share only the hash.
+  if (bestLength < SZDD_MIN_MATCH) {
+    for (std::uint32_t other = older3; position - other - 1 < SZDD_WINDOW_SIZE; other = older3_[other & NODE_MASK]) {
+      const std::uint8_t* bytes = current - (position - other);
+      if (bytes[0] == current[0] && bytes[1] == current[1] && bytes[2] == current[2]) {
+        bestLength = SZDD_MIN_MATCH;
+        bestDistance = position - other;
+        break;
+      }
+    }
+  }
   SzddMatch best = {bestLength, bestDistance};
   if (best.length < SZDD_MIN_MATCH) best = {0, 0};
   return best;
@@ -157,7 +183,9 @@ void SzddTreeFinder::Warm(const SzddBlock& block, std::uint32_t first) {
   if (first == SZDD_TEXT_ORIGIN) {
     InsertWindowFill(block);
   } else {
-    for (std::uint32_t p = first - SZDD_WINDOW_SIZE; p < first; ++p) Insert(block, p);
+    // Positions the finder has already seen, as when it searched the block
+    // before this one, are not inserted again.
+    for (std::uint32_t p = std::max(first - SZDD_WINDOW_SIZE, next_); p < first; ++p) Insert(block, p);
   }
 }
 
