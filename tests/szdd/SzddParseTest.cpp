@@ -111,6 +111,34 @@ TEST(SzddParse, BestParseAndCompressorMatchBruteForce) {
   }
 }
 
+// Records that differ only in a counter and a few low bits make trees deep
+// enough for the compressor to cut its walks short; the parse must still be
+// the best one.
+TEST(SzddParse, CutWalksStillGiveTheBestParse) {
+  std::mt19937 generator(7);
+  Bytes input;
+  for (std::uint32_t id = 0; input.size() < 32768; ++id) {
+    const std::uint8_t record[16] = {static_cast<std::uint8_t>(id),
+                                     static_cast<std::uint8_t>(id >> 8),
+                                     0,
+                                     0,
+                                     0x4C,
+                                     0x01,
+                                     static_cast<std::uint8_t>(generator() % 4),
+                                     0,
+                                     static_cast<std::uint8_t>(generator() % 16),
+                                     0,
+                                     0,
+                                     0,
+                                     0x20,
+                                     0,
+                                     0x60,
+                                     0xC0};
+    input.insert(input.end(), record, record + 16);
+  }
+  EXPECT_EQ(Compress(input).size(), SzddOptimalSize(input.data(), input.size()));
+}
+
 // Several blocks planned side by side and written in order; matches do not
 // cross block ends, which costs a few bits a block.
 TEST(SzddParse, SeveralBlocksStayWithinATenthOfAPercentOfTheBest) {

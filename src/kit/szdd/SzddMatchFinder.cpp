@@ -191,12 +191,18 @@ void SzddTreeFinder::Warm(const SzddBlock& block, std::uint32_t first) {
 
 void SzddTreeFinder::Scan(const SzddBlock& block, std::uint32_t first, std::size_t count, std::uint8_t* lengths,
                           std::uint16_t* distances) {
+  // The match at one position, shifted by a byte, is a match at the next. A
+  // walk cut short can miss it; the parse relies on lengths never dropping by
+  // more than one from one position to the next, so it is taken instead.
+  SzddMatch previous = {0, 0};
   for (std::size_t k = 0; k < count; ++k) {
     SzddMatch best = Insert(block, first + static_cast<std::uint32_t>(k), scanSteps_);
+    if (previous.length > best.length + 1) best = {previous.length - 1, previous.distance};
     const std::uint32_t room = static_cast<std::uint32_t>(count - k);
     if (best.length > room) best.length = room;
     if (best.length < SZDD_MIN_MATCH) best = {0, 0};
     lengths[k] = static_cast<std::uint8_t>(best.length);
     distances[k] = static_cast<std::uint16_t>(best.distance);
+    previous = best;
   }
 }
