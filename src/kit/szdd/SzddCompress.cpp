@@ -145,8 +145,8 @@ unsigned WorkerCount(std::size_t blocks) {
 // planning, and a slow block holds up only the worker that took it.
 class Pipeline {
  public:
-  Pipeline(const std::uint8_t* data, std::size_t size, TokenWriter& writer)
-      : data_(data), size_(size), blocks_((size + BLOCK_SIZE - 1) / BLOCK_SIZE), writer_(writer) {}
+  Pipeline(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out, TokenWriter& writer)
+      : data_(data), size_(size), blocks_((size + BLOCK_SIZE - 1) / BLOCK_SIZE), out_(out), writer_(writer) {}
 
   // Takes blocks until none is left. The calling thread passes progress and
   // reports what has been written so far after each of its blocks; the
@@ -159,6 +159,11 @@ class Pipeline {
       work.count = std::min(size_ - work.begin, BLOCK_SIZE);
       work.Plan(data_, size_);
       WaitTurn(block);
+      // The output grows by the most a block can take, a literal a byte and
+      // its flag bytes, within the room reserved for it, so that the
+      // writer's pointers hold. Growing it all at once would have the
+      // calling thread clear the whole of it before any work starts.
+      out_.resize(static_cast<std::size_t>(writer_.at - out_.data()) + work.count + work.count / 8 + 1);
       work.Write(data_, writer_);
       written_.store(work.begin + work.count);
       EndTurn(block);
@@ -199,7 +204,8 @@ class Pipeline {
 #endif
   const std::uint8_t* data_;
   std::size_t size_, blocks_;
-  TokenWriter& writer_;  // used by one worker at a time, in block order
+  std::vector<std::uint8_t>& out_;  // used with writer_
+  TokenWriter& writer_;             // used by one worker at a time, in block order
   std::atomic<std::size_t> next_{0};
   std::atomic<std::size_t> written_{0};
   std::uint64_t reported_ = 0;  // the calling thread's
@@ -214,7 +220,8 @@ bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std
     error = "input of " + std::to_string(size) + " bytes is too large for SZDD (2 GiB or more)";
     return false;
   }
-  out.resize(SZDD_HEADER_SIZE + size + size / 8 + 1);
+  out.reserve(SZDD_HEADER_SIZE + size + size / 8 + 1);
+  out.resize(SZDD_HEADER_SIZE);
   SzddWriteHeader(out.data(), lastChar, static_cast<std::uint32_t>(size));
   TokenWriter writer{out.data() + SZDD_HEADER_SIZE};
 
@@ -222,7 +229,7 @@ bool SzddCompress(const std::uint8_t* data, std::size_t size, char lastChar, std
   std::vector<std::unique_ptr<BlockWork>> work;
   for (unsigned w = WorkerCount(blocks); w > 0; --w) work.push_back(std::make_unique<BlockWork>());
 
-  Pipeline pipeline(data, size, writer);
+  Pipeline pipeline(data, size, out, writer);
   const SzddProgress* report = progress ? &progress : nullptr;
 #if defined(_WIN32)
   pipeline.Run(*work[0], report);
