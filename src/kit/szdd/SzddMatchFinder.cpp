@@ -110,6 +110,7 @@ void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
 }
 
 SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position, unsigned steps) {
+  const unsigned steps0 = steps;
   const std::uint8_t* current = block.At(position);
   next_ = position + 1;
   std::uint32_t& root = roots_[Hash4(current, ROOT_BITS)];
@@ -163,9 +164,13 @@ SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position,
   }
   // Nothing of four bytes or more: the newest string with the same first
   // three bytes, if the window has one, is the match. The first one on the
-  // chain whose bytes agree is the newest; others share only the hash.
+  // chain whose bytes agree is the newest; others share only the hash. The
+  // chain is held to as many steps as the walk, since strings made to share
+  // the hash could make it as long as the window.
   if (bestLength < SZDD_MIN_MATCH) {
-    for (std::uint32_t other = older3; position - other - 1 < SZDD_WINDOW_SIZE; other = older3_[other & NODE_MASK]) {
+    unsigned chainSteps = steps0;
+    for (std::uint32_t other = older3; position - other - 1 < SZDD_WINDOW_SIZE && chainSteps-- != 0;
+         other = older3_[other & NODE_MASK]) {
       const std::uint8_t* bytes = current - (position - other);
       if (bytes[0] == current[0] && bytes[1] == current[1] && bytes[2] == current[2]) {
         bestLength = SZDD_MIN_MATCH;

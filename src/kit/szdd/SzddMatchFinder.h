@@ -40,10 +40,12 @@ struct SzddMatch {
 
 // The exact longest match at every position: a binary tree of the window's
 // positions ordered by their next SZDD_MAX_MATCH bytes, one tree per hash of
-// the first three bytes. Each position is inserted at the root, so positions grow older
-// along every path and the part that has left the window is cut off where a
-// search first meets it. Every position of the line, the window of spaces
-// first, goes through Insert in order.
+// the first four bytes. Each position is inserted at the root, so positions
+// grow older along every path and the part that has left the window is cut
+// off where a search first meets it. Matches of three bytes only are found
+// on a chain of positions by a hash of their first three bytes. Every
+// position of the line, the window of spaces first, goes through Insert in
+// order.
 class SzddTreeFinder {
  public:
   // scanSteps bounds the walks of Scan (not those of Insert).
@@ -52,7 +54,8 @@ class SzddTreeFinder {
   // Inserts position and returns the longest match starting there against
   // the SZDD_WINDOW_SIZE positions before it. The length is not capped at the
   // input's end. A walk longer than steps cuts the tree where it stops, so
-  // that the match is then the longest of those seen.
+  // that the match is then the longest of those seen; the chain of
+  // three-byte matches is held to as many steps.
   SzddMatch Insert(const SzddBlock& block, std::uint32_t position, unsigned steps = ~0u);
 
   // Inserts the window of spaces that precedes input byte 0; block must be
