@@ -30,9 +30,9 @@ struct Key {
 
 Comparison Compare(const std::uint8_t* other, const Key& current) {
   const Key key(other);
-  const std::uint32_t equal =
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.low, current.low))) |
-      static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.high, current.high))) << 16;
+  const std::uint32_t equal = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.low, current.low))) |
+                              static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(key.high, current.high)))
+                                  << 16;
   const std::uint32_t atLeast =
       static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(key.low, current.low), key.low))) |
       static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(key.high, current.high), key.high)))

@@ -79,8 +79,8 @@ class SzddTreeFinder {
   static constexpr std::uint32_t NODE_MASK = 2 * SZDD_WINDOW_SIZE - 1;  // a ring that outlives the window
   std::vector<std::uint32_t> roots_;                                    // by a hash of the first four bytes
   std::vector<std::uint32_t> children_;                                 // smaller and larger subtree, per ring slot
-  std::vector<std::uint32_t> heads3_;  // newest position, by a hash of the first three bytes
-  std::vector<std::uint32_t> older3_;  // per ring slot, the next older position of the same hash
+  std::vector<std::uint32_t> heads3_;      // newest position, by a hash of the first three bytes
+  std::vector<std::uint32_t> older3_;      // per ring slot, the next older position of the same hash
   std::uint32_t next_ = SZDD_NO_POSITION;  // one past the newest position inserted
   unsigned scanSteps_;
 };
