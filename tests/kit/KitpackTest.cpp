@@ -13,20 +13,11 @@
 #include <vector>
 
 #include "ArchiveBytes.h"
+#include "TestFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Every file below root, by relative path, with its bytes.
 std::vector<std::pair<std::string, std::string>> TreeContents(const fs::path& root) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ArchiveBytes.h"
+#include "TestFiles.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
 #include "kit/OutputFile.h"
@@ -20,16 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string Join(const std::vector<std::string>& lines) {
   std::string all;
