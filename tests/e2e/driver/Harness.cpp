@@ -144,7 +144,6 @@ std::vector<Control> ReadControls(HWND dialog) {
     c.text = WindowText(child);
     c.enabled = IsWindowEnabled(child) != FALSE;
     c.visible = IsWindowVisible(child) != FALSE;
-    c.style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
     GetWindowRect(child, &c.rect);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&c.rect), 2);
     controls.push_back(c);

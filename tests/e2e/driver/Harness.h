@@ -42,7 +42,6 @@ struct Control {
   std::string text;
   bool enabled;
   bool visible;
-  DWORD style;
   RECT rect;  // in the client coordinates of the dialog
 };
 
