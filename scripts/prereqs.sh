@@ -11,6 +11,7 @@ packages=(
   wine wine64 xvfb xauth x11-utils                        # the Win32 platform the tests run on
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
+  zlib1g-dev libz-mingw-w64-dev                   # CRC-32 of the archive, native and for Windows
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "payload/LibraryFormat.h"
 
+#include <zlib.h>
+
 #include <cstring>
 
 namespace {
@@ -25,6 +27,30 @@ void AddToEveryByte(unsigned char* data, std::size_t length, unsigned char key) 
   }
   for (; i < length; ++i) data[i] = static_cast<unsigned char>(data[i] + key);
 }
+std::uint32_t LoadLittle32(const unsigned char* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+void StoreLittle32(unsigned char* bytes, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// The header's CRC covers every byte of it but the CRC field itself.
+std::uint32_t HeaderCrc(const LibraryHeader& header) {
+  std::uint32_t crc = Crc32(0, header.marker, sizeof header.marker);
+  return Crc32(crc, header.accessName, sizeof header.accessName);
+}
+
+// The entry header's CRC covers everything after its own four bytes.
+std::uint32_t EntryHeaderCrc(const LibraryEntryHeader& header) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&header);
+  return Crc32(0, bytes + sizeof header.headerCrc, sizeof header - sizeof header.headerCrc);
+}
+
+// Up to two changed bytes still count as the marker.
+constexpr int MARKER_DAMAGE_TOLERATED = 2;
+
 }  // namespace
 
 std::size_t DescrambleName(char* field, std::size_t fieldSize) {
@@ -65,15 +91,11 @@ bool ScrambleName(const char* name, std::size_t length, char* field, std::size_t
 }
 
 std::int32_t EntrySize(const LibraryEntryHeader& header) {
-  std::uint32_t value = static_cast<std::uint32_t>(header.size[0]) | static_cast<std::uint32_t>(header.size[1]) << 8 |
-                        static_cast<std::uint32_t>(header.size[2]) << 16 |
-                        static_cast<std::uint32_t>(header.size[3]) << 24;
-  return static_cast<std::int32_t>(value);
+  return static_cast<std::int32_t>(LoadLittle32(header.size));
 }
 
 void SetEntrySize(LibraryEntryHeader& header, std::int32_t size) {
-  auto value = static_cast<std::uint32_t>(size);
-  for (int i = 0; i < 4; ++i) header.size[i] = static_cast<unsigned char>(value >> (8 * i));
+  StoreLittle32(header.size, static_cast<std::uint32_t>(size));
 }
 
 int RestoreEntryHeader(LibraryEntryHeader& header) {
@@ -84,3 +106,39 @@ int RestoreEntryHeader(LibraryEntryHeader& header) {
   DescrambleName(header.name, sizeof header.name);
   return 1;
 }
+
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
+  // zlib takes lengths as unsigned int: feed it in pieces that fit.
+  const auto* bytes = static_cast<const Bytef*>(data);
+  while (length > 0) {
+    const uInt piece = length > 0x40000000u ? 0x40000000u : static_cast<uInt>(length);
+    crc = static_cast<std::uint32_t>(crc32(crc, bytes, piece));
+    bytes += piece;
+    length -= piece;
+  }
+  return crc;
+}
+
+LibraryMarking ReadLibraryMarking(const LibraryHeader& header) {
+  int changed = 0;
+  for (std::size_t i = 0; i < sizeof LIBRARY_CHECK_MARKER; ++i) changed += header.marker[i] != LIBRARY_CHECK_MARKER[i];
+  if (changed > MARKER_DAMAGE_TOLERATED) return LibraryMarking::Unchecked;
+  if (changed > 0 || LoadLittle32(header.headerCrc) != HeaderCrc(header)) return LibraryMarking::Damaged;
+  return LibraryMarking::Checked;
+}
+
+void MarkLibraryHeader(LibraryHeader& header) {
+  std::memcpy(header.marker, LIBRARY_CHECK_MARKER, sizeof header.marker);
+  StoreLittle32(header.headerCrc, HeaderCrc(header));
+}
+
+void SealEntryHeader(LibraryEntryHeader& header, std::uint32_t dataCrc) {
+  StoreLittle32(header.dataCrc, dataCrc);
+  StoreLittle32(header.headerCrc, EntryHeaderCrc(header));
+}
+
+bool EntryHeaderIntact(const LibraryEntryHeader& header) {
+  return LoadLittle32(header.headerCrc) == EntryHeaderCrc(header);
+}
+
+std::uint32_t StoredDataCrc(const LibraryEntryHeader& header) { return LoadLittle32(header.dataCrc); }

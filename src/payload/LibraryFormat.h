@@ -32,21 +32,26 @@ constexpr std::size_t LIBRARY_COPY_BUFFER = 64004;
 // archive while it is being extracted.
 constexpr char LIBRARY_ARCHIVE_NAME[] = "DATA.VNX";
 
-// Offsets 0..10 are never read; the access name, scrambled and followed by a
-// zero byte, starts at offset 11.
+// The format's reader never examines offsets 0..10; the access name,
+// scrambled and followed by a zero byte, starts at offset 11. The kit builder
+// puts its check marker into the first of those bytes (see below).
 struct LibraryHeader {
-  unsigned char unused[11];
+  unsigned char marker[7];
+  unsigned char headerCrc[4];
   char accessName[LIBRARY_ACCESS_FIELD];
 };
 
-// Offsets 0..255 and 520..523 are never read. The name is the entry's
-// relative path, backslash-separated, scrambled and followed by a zero byte
-// within the field; the size is little-endian, signed, 0 or more.
+// The format's reader never examines offsets 0..255 and 520..523. The name is
+// the entry's relative path, backslash-separated, scrambled and followed by a
+// zero byte within the field; the size is little-endian, signed, 0 or more.
+// In a checked archive the first four unread bytes hold the header's CRC and
+// the last four the data's.
 struct LibraryEntryHeader {
-  unsigned char unused[256];
+  unsigned char headerCrc[4];
+  unsigned char unused[252];
   char name[LIBRARY_NAME_FIELD];
   unsigned char size[4];
-  unsigned char reserved[4];
+  unsigned char dataCrc[4];
 };
 
 static_assert(sizeof(LibraryHeader) == LIBRARY_HEADER_SIZE, "the header is read and written as raw bytes");
@@ -87,3 +92,49 @@ void SetEntrySize(LibraryEntryHeader& header, std::int32_t size);
 // zero byte, or its size is negative. An archive is invalid from such an entry
 // on, so callers stop their walk there.
 int RestoreEntryHeader(LibraryEntryHeader& header);
+
+// ---- Integrity checks -------------------------------------------------------
+//
+// The format itself has no checksum: a damaged archive whose names still look
+// like names installs damaged files. The kit builder therefore fills bytes
+// that the format leaves unread, and an archive that carries its marker is
+// checked whole before anything is written:
+//
+//   header 0..6       the marker "QVCRC32"
+//   header 7..10      CRC-32 of the header's other 19 bytes
+//   entry 0..3        CRC-32 of the entry header's bytes 4..523 (name, size
+//                     and data CRC among them)
+//   entry 520..523    CRC-32 of the entry's data as restored
+//
+// All CRCs are zlib's CRC-32, stored little-endian. Archives made elsewhere
+// hold anything in those bytes and are read as the format says, unchecked.
+// A marker with one or two of its bytes changed is taken as damage to a
+// checked archive, not as another maker's: otherwise a single damaged byte
+// could switch every check off.
+
+constexpr unsigned char LIBRARY_CHECK_MARKER[7] = {'Q', 'V', 'C', 'R', 'C', '3', '2'};
+
+enum class LibraryMarking {
+  Unchecked,  // no marker: made elsewhere, read as the format says
+  Checked,    // the marker, and the header's CRC agrees
+  Damaged,    // the marker, or nearly it, and the header does not check
+};
+
+// zlib's CRC-32 of the bytes, continued from crc (0 to start).
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length);
+
+// What the header's unread bytes say about the archive.
+LibraryMarking ReadLibraryMarking(const LibraryHeader& header);
+
+// Writes the marker and the header's CRC; the access name must be in place.
+void MarkLibraryHeader(LibraryHeader& header);
+
+// Stores the data's CRC in the entry header and then the header's own CRC;
+// name and size must be in place.
+void SealEntryHeader(LibraryEntryHeader& header, std::uint32_t dataCrc);
+
+// True when the entry header, as stored, agrees with its own CRC.
+bool EntryHeaderIntact(const LibraryEntryHeader& header);
+
+// The data CRC stored in an entry header.
+std::uint32_t StoredDataCrc(const LibraryEntryHeader& header);
