@@ -327,6 +327,10 @@ int ListCommand(const fs::path& file) {
     bytes += static_cast<std::uint64_t>(entry.size);
   }
   std::printf("%zu entries, %" PRIu64 " data bytes\n", entries, bytes);
+  const LibraryMarking marking = scanner.Marking();
+  std::printf("%s\n", marking == LibraryMarking::Checked   ? "checked: the headers carry CRCs, which verify compares"
+                      : marking == LibraryMarking::Damaged ? "the check marker or the header's CRC is damaged"
+                                                           : "unchecked: no check marker");
   if (scanner.TrailingBytes() > 0) {
     Note(file.string() + ": " + std::to_string(scanner.TrailingBytes()) + " bytes left over after the last entry");
   }

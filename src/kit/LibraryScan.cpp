@@ -1,6 +1,8 @@
 #include "kit/LibraryScan.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
 #include "kit/NameClash.h"
@@ -10,6 +12,12 @@
 
 namespace {
 constexpr std::size_t READ_CHUNK = 1 << 20;
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08" PRIX32, value);
+  return text;
+}
 }  // namespace
 
 std::size_t MemoryInput::Read(unsigned char* into, std::size_t count) {
@@ -83,6 +91,9 @@ bool LibraryScanner::ReadHeader(std::string& problem) {
     problem = "only " + std::to_string(got) + " bytes: shorter than the 23-byte header";
     return false;
   }
+  // Before the access name is restored in place: the CRC is over the bytes
+  // as stored.
+  marking_ = ReadLibraryMarking(header);
   std::size_t length = DescrambleName(header.accessName, sizeof header.accessName);
   if (length != std::strlen(LIBRARY_ACCESS_NAME) || std::memcmp(header.accessName, LIBRARY_ACCESS_NAME, length) != 0) {
     problem = std::string("the header does not carry the access name ") + LIBRARY_ACCESS_NAME;
@@ -124,6 +135,9 @@ ScanStep LibraryScanner::Next(ScannedEntry& entry, std::string& problem) {
     problem = where + ": negative size " + std::to_string(EntrySize(header));
     return ScanStep::Invalid;
   }
+  const bool checked = marking_ == LibraryMarking::Checked;
+  entry.headerIntact = !checked || EntryHeaderIntact(header);
+  entry.dataCrc = checked ? StoredDataCrc(header) : 0;
   RestoreEntryHeader(header);
   entry.index = next_++;
   entry.name = header.name;
@@ -169,6 +183,10 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
     check.problems.push_back(problem);
     return false;
   }
+  const bool checked = scanner.Marking() == LibraryMarking::Checked;
+  if (scanner.Marking() == LibraryMarking::Damaged) {
+    check.problems.push_back("the header's check marker or CRC is damaged");
+  }
   NameClashCheck clashes;
   ScannedEntry entry;
   for (;;) {
@@ -186,6 +204,12 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
     }
     ++check.entries;
     std::string label = EntryLabel(entry.index, entry.name);
+    // Any field of a damaged header may be wrong, its size among them, so
+    // nothing after it can be placed with any confidence.
+    if (!entry.headerIntact) {
+      check.problems.push_back(label + ": the entry header is damaged (it does not agree with its CRC)");
+      break;
+    }
     if (!IsSafeEntryName(entry.name.c_str())) {
       check.problems.push_back(label + ": the name is not safe to extract");
     } else {
@@ -193,17 +217,25 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
       if (!clash.empty()) check.problems.push_back(label + ": " + clash);
     }
     // Reading every byte is the point: an archive whose data cannot be read
-    // to its end does not install.
+    // to its end does not install. The data CRC is over the restored bytes,
+    // so a checked archive has its data restored on the way; an unchecked
+    // one is passed over as stored.
+    std::uint32_t crc = 0;
     bool whole = scanner.ReadData(
-        [&](const unsigned char*, std::size_t n) {
+        [&](const unsigned char* data, std::size_t n) {
+          if (checked) crc = Crc32(crc, data, n);
           check.dataBytes += n;
           if (progress) progress(scanner.Position(), input.Length());
           return true;
         },
-        problem, false);
+        problem, checked);
     if (!whole) {
       check.problems.push_back(problem);
       break;
+    }
+    if (checked && crc != entry.dataCrc) {
+      check.problems.push_back(label + ": data CRC mismatch: the header holds " + Hex32(entry.dataCrc) +
+                               ", the data gives " + Hex32(crc));
     }
   }
   return check.problems.empty();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kit/LibraryWriter.h"
+#include "payload/LibraryFormat.h"
 
 // Where the archive's bytes come from.
 class ArchiveInput {
@@ -63,6 +64,11 @@ struct ScannedEntry {
   std::string name;  // restored
   std::int32_t size = 0;
   std::int64_t dataOffset = 0;  // from the start of the archive
+  // Filled only when the archive is checked (otherwise true and 0): whether
+  // the entry header agrees with its own CRC, and the CRC it holds for the
+  // data as restored.
+  bool headerIntact = true;
+  std::uint32_t dataCrc = 0;
 };
 
 enum class ScanStep { Entry, End, Invalid };
@@ -73,6 +79,8 @@ class LibraryScanner {
   // Reads the header; false, with the problem, when it is short or does not
   // carry the access name.
   bool ReadHeader(std::string& problem);
+  // What the header's check marker says, once ReadHeader has read it.
+  LibraryMarking Marking() const { return marking_; }
   // The next entry. End when the input ends where an entry header would start
   // or within one (TrailingBytes tells how many bytes that left over);
   // Invalid, with the problem, when the previous entry's data ran past the
@@ -89,6 +97,7 @@ class LibraryScanner {
  private:
   ArchiveInput& input_;
   std::uint64_t position_ = 0;
+  LibraryMarking marking_ = LibraryMarking::Unchecked;
   std::uint64_t unread_ = 0;  // data bytes of the current entry not yet passed
   std::string current_;       // name of the current entry, for messages
   std::size_t trailing_ = 0;
@@ -105,7 +114,10 @@ struct LibraryCheck {
 // Checks everything the installer relies on: the access name; every entry
 // valid and its data there to the end; every name safe to extract, unique
 // and free of clashes; nothing left over after the last entry; the archive
-// within 2147483647 bytes. True when nothing is wrong.
+// within 2147483647 bytes. In an archive that carries the check marker,
+// every entry header must agree with its CRC and every entry's data with the
+// CRC in its header; a damaged marker is a problem in itself. True when
+// nothing is wrong.
 bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress& progress = {});
 
 // "entry 3 "A\B.TXT"": how messages name an entry.

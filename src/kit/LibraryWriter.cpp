@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <system_error>
 
@@ -81,8 +82,9 @@ bool WriteAll(ByteSink& sink, const void* data, std::size_t size, std::string& e
   return sink.Write(static_cast<const unsigned char*>(data), size, error);
 }
 
-bool WriteEntryHeader(ByteSink& sink, const std::string& name, std::uint64_t size, std::string& error) {
-  LibraryEntryHeader header;
+// Fills an entry header with the stored name and the size, not yet sealed.
+// Fails, naming the entry, when either cannot be stored.
+bool PrepareEntryHeader(const std::string& name, std::uint64_t size, LibraryEntryHeader& header, std::string& error) {
   std::memset(&header, 0, sizeof header);
   if (size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE) ||
       !ScrambleName(name.data(), name.size(), header.name, sizeof header.name)) {
@@ -90,7 +92,41 @@ bool WriteEntryHeader(ByteSink& sink, const std::string& name, std::uint64_t siz
     return false;
   }
   SetEntrySize(header, static_cast<std::int32_t>(size));
+  return true;
+}
+
+// Seals the header with the CRC of the entry's plain data and writes it.
+bool WriteSealedEntryHeader(ByteSink& sink, LibraryEntryHeader& header, std::uint32_t dataCrc, std::string& error) {
+  SealEntryHeader(header, dataCrc);
   return WriteAll(sink, &header, sizeof header, error);
+}
+
+using ChunkTaker = std::function<bool(unsigned char* data, std::size_t size)>;
+
+// Reads the file's bytes from where the stream stands, a buffer at a time,
+// and hands each piece to take, which may change it in place. Fails, naming
+// the file, on a read error or when the file no longer has the size it was
+// gathered with; false from take ends the read, its message in error.
+bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, const ChunkTaker& take,
+                std::string& error) {
+  std::uint64_t remainder = file.size;
+  while (remainder > 0) {
+    std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
+    if (std::fread(buffer, 1, chunk, input) != chunk) {
+      error = file.source.string() + (std::ferror(input) ? ": read failed: " + SystemError()
+                                                         : std::string(": the file shrank while it was packed"));
+      return false;
+    }
+    if (!take(buffer, chunk)) return false;
+    remainder -= chunk;
+  }
+  // The entry header holds the size: a file that grew since the walk cannot
+  // be packed whole.
+  if (std::fgetc(input) != EOF) {
+    error = file.source.string() + ": the file grew while it was packed";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -164,12 +200,17 @@ bool WriteLibraryHeader(ByteSink& sink, std::string& error) {
   LibraryHeader header;
   std::memset(&header, 0, sizeof header);
   ScrambleName(LIBRARY_ACCESS_NAME, std::strlen(LIBRARY_ACCESS_NAME), header.accessName, sizeof header.accessName);
+  MarkLibraryHeader(header);
   return WriteAll(sink, &header, sizeof header, error);
 }
 
 bool WriteLibraryEntry(ByteSink& sink, const std::string& name, const std::uint8_t* data, std::size_t size,
                        std::string& error) {
-  if (!WriteEntryHeader(sink, name, size, error)) return false;
+  LibraryEntryHeader header;
+  if (!PrepareEntryHeader(name, size, header, error) ||
+      !WriteSealedEntryHeader(sink, header, Crc32(0, data, size), error)) {
+    return false;
+  }
   std::vector<unsigned char> stored(data, data + size);
   ScrambleData(stored.data(), stored.size());
   return WriteAll(sink, stored.data(), stored.size(), error);
@@ -182,32 +223,50 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
   if (!WriteLibraryHeader(sink, error)) return false;
   std::unique_ptr<unsigned char[]> buffer(new unsigned char[COPY_CHUNK]);
   for (const TreeFile& file : files) {
-    if (!WriteEntryHeader(sink, file.name, file.size, error)) return false;
+    LibraryEntryHeader header;
+    if (!PrepareEntryHeader(file.name, file.size, header, error)) return false;
     FileHandle input(OpenForReading(file.source));
     if (!input) {
       error = file.source.string() + ": cannot open: " + SystemError();
       return false;
     }
-    std::uint64_t remainder = file.size;
-    while (remainder > 0) {
-      std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
-      if (std::fread(buffer.get(), 1, chunk, input.get()) != chunk) {
-        error =
-            file.source.string() + (std::ferror(input.get()) ? ": read failed: " + SystemError()
-                                                             : std::string(": the file shrank while it was packed"));
+    // The entry header goes before the data and holds the data's CRC, so the
+    // whole file is read once for the CRC before anything of it is written.
+    std::uint32_t crc = 0;
+    auto addToCrc = [&crc](unsigned char* data, std::size_t size) {
+      crc = Crc32(crc, data, size);
+      return true;
+    };
+    if (!ReadSource(input.get(), file, buffer.get(), addToCrc, error)) return false;
+    if (!WriteSealedEntryHeader(sink, header, crc, error)) return false;
+    auto copy = [&](unsigned char* data, std::size_t size) {
+      ScrambleData(data, size);
+      if (!sink.Write(data, size, error)) return false;
+      done += size;
+      if (progress) progress(done, total);
+      return true;
+    };
+    if (file.size <= COPY_CHUNK) {
+      // That one read left the whole file in the buffer.
+      if (file.size > 0 && !copy(buffer.get(), static_cast<std::size_t>(file.size))) return false;
+    } else {
+      // A larger file is read a second time to be copied. Its CRC is taken
+      // again on the way, so that a change between the two reads cannot give
+      // an entry whose data disagrees with its sealed header.
+      if (std::fseek(input.get(), 0, SEEK_SET) != 0) {
+        error = file.source.string() + ": cannot read it a second time: " + SystemError();
         return false;
       }
-      ScrambleData(buffer.get(), chunk);
-      if (!sink.Write(buffer.get(), chunk, error)) return false;
-      remainder -= chunk;
-      done += chunk;
-      if (progress) progress(done, total);
-    }
-    // The entry header already holds the size: a file that grew since the
-    // walk cannot be packed whole.
-    if (std::fgetc(input.get()) != EOF) {
-      error = file.source.string() + ": the file grew while it was packed";
-      return false;
+      std::uint32_t copied = 0;
+      auto copyWithCrc = [&](unsigned char* data, std::size_t size) {
+        copied = Crc32(copied, data, size);
+        return copy(data, size);
+      };
+      if (!ReadSource(input.get(), file, buffer.get(), copyWithCrc, error)) return false;
+      if (copied != crc) {
+        error = file.source.string() + ": the file changed while it was packed";
+        return false;
+      }
     }
     done += LIBRARY_ENTRY_HEADER_SIZE;
   }

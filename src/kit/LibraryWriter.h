@@ -54,14 +54,16 @@ bool CollectTree(const std::filesystem::path& root, std::vector<TreeFile>& files
 // The archive's size for these files: header, entry headers and data.
 std::uint64_t LibrarySize(const std::vector<TreeFile>& files);
 
-// Writes the archive: the header with the access name, then each file as an
-// entry, in the order given. Fails, with a message naming the file, when a
-// file cannot be read or no longer has the size it was gathered with.
+// Writes the archive: the header with the access name and the check marker,
+// then each file as an entry sealed with the CRC of its bytes, in the order
+// given. Fails, with a message naming the file, when a file cannot be read,
+// no longer has the size it was gathered with, or, when it is larger than the
+// copy buffer and so read twice, changed between the two reads.
 bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::string& error,
                   const WorkProgress& progress = {});
 
-// Writes one entry from memory: the entry-header and data halves of what
-// WriteLibrary does, for archives that are not made from a tree.
+// The header and one entry from memory: the halves of what WriteLibrary
+// does, marked and sealed the same way, for archives not made from a tree.
 bool WriteLibraryHeader(ByteSink& sink, std::string& error);
 bool WriteLibraryEntry(ByteSink& sink, const std::string& name, const std::uint8_t* data, std::size_t size,
                        std::string& error);

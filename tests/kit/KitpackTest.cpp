@@ -1,19 +1,20 @@
 // kitpack end to end: the program as a shipper's script runs it.
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <vector>
 
 #include "ArchiveBytes.h"
 #include "TestFiles.h"
+#include "kit/LibraryWriter.h"
 
 namespace {
 
@@ -27,6 +28,22 @@ std::vector<std::pair<std::string, std::string>> TreeContents(const fs::path& ro
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// The archive as kitpack writes it, marked and sealed, with the last data
+// byte changed as a damaged medium might give it back.
+std::string CheckedArchiveWithDamagedData() {
+  std::vector<std::uint8_t> out;
+  VectorSink sink(out);
+  std::string error;
+  EXPECT_TRUE(WriteLibraryHeader(sink, error)) << error;
+  for (const char* name : {"A.TXT", "DIR\\B.TXT"}) {
+    const std::string data = std::string("data of ") + name;
+    EXPECT_TRUE(WriteLibraryEntry(sink, name, reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), error))
+        << error;
+  }
+  out.back() ^= 0x01;
+  return std::string(out.begin(), out.end());
 }
 
 struct Outcome {
@@ -155,6 +172,7 @@ TEST_F(KitpackTest, MediumThenVerifyListAndExtract) {
             std::string::npos)
       << listed.out;
   EXPECT_NE(listed.out.find("INCLUDE\\SYS\\TYPES.H"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("\nchecked: "), std::string::npos) << "the archive kitpack made carries its CRCs";
 
   fs::path out = dir_ / "out";
   Outcome extracted = Kitpack({"extract", payload.string(), "-C", out.string()});
@@ -264,6 +282,8 @@ TEST_F(KitpackTest, BrokenArchivesAreReportedAndNotExtracted) {
       {"device", Header() + Entry("CON.TXT", "x"), "not safe"},
       {"not an archive at all", "hello", "shorter than the 23-byte header"},
       {"payload that does not expand", payloadGarbage, "does not expand"},
+      {"checked archive with a damaged data byte", CheckedArchiveWithDamagedData(),
+       "entry 1 \"DIR\\B.TXT\": data CRC mismatch"},
   };
   for (const auto& c : cases) {
     fs::path file = dir_ / "BROKEN.VNX";

@@ -1,13 +1,16 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <cinttypes>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <tuple>
 #include <vector>
 
@@ -27,6 +30,70 @@ std::string Join(const std::vector<std::string>& lines) {
   for (const auto& line : lines) all += line + "\n";
   return all;
 }
+
+// zlib's CRC-32 called directly, not through the format's wrapper.
+std::uint32_t ZlibCrc(const std::string& bytes) {
+  return static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+std::uint32_t Little32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return value;
+}
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08" PRIX32, value);
+  return text;
+}
+
+// Bytes that differ from one megabyte to the next, so that a CRC over the
+// wrong piece of a file cannot come out right.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+  std::string bytes(size, '\0');
+  for (char& c : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return bytes;
+}
+
+constexpr std::size_t MIB = 1 << 20;
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// The archive as written from memory, header and entries in the order given.
+std::string WrittenFromMemory(const Entries& entries) {
+  std::vector<std::uint8_t> out;
+  VectorSink sink(out);
+  std::string error;
+  EXPECT_TRUE(WriteLibraryHeader(sink, error)) << error;
+  for (const auto& [name, data] : entries) {
+    EXPECT_TRUE(WriteLibraryEntry(sink, name, reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), error))
+        << error;
+  }
+  return std::string(out.begin(), out.end());
+}
+
+// Takes the archive's bytes, and on its second write, the first entry header
+// (which the writer puts out between its two reads of a large file), runs
+// change, as another program might rewrite the file while it is packed.
+class ChangingSink : public ByteSink {
+ public:
+  ChangingSink(std::vector<std::uint8_t>& out, std::function<void()> change) : out_(out), change_(std::move(change)) {}
+  bool Write(const unsigned char* data, std::size_t size, std::string&) override {
+    if (++writes_ == 2) change_();
+    out_.insert(out_.end(), data, data + size);
+    return true;
+  }
+
+ private:
+  std::vector<std::uint8_t>& out_;
+  std::function<void()> change_;
+  int writes_ = 0;
+};
 
 class LibraryWriterTest : public testing::Test {
  protected:
@@ -233,6 +300,71 @@ TEST_F(LibraryWriterTest, FileThatChangedSinceTheWalkFailsTheWrite) {
   }
 }
 
+TEST_F(LibraryWriterTest, ArchiveIsMarkedAndEachEntrySealedWithTheCrcOfItsPlainBytes) {
+  // Around the copy buffer: a file of up to 1 MiB is read once, a larger one
+  // twice.
+  const Entries files = {
+      {"A.BIN", Noise(MIB, 1)}, {"B.BIN", Noise(MIB + 1, 2)}, {"C.BIN", Noise(3 * MIB + 5, 3)}, {"EMPTY", ""},
+      {"SMALL", "small"},
+  };
+  fs::path tree = dir_ / "tree";
+  for (const auto& [name, data] : files) WriteFile(tree / name, data);
+  std::string archive = Pack(tree);
+  ASSERT_FALSE(archive.empty()) << Join(problems_);
+
+  EXPECT_EQ(archive.substr(0, 7), "QVCRC32");
+  EXPECT_EQ(Little32(archive, 7), ZlibCrc(archive.substr(0, 7) + archive.substr(11, 12))) << "header CRC";
+  std::size_t at = LIBRARY_HEADER_SIZE;
+  for (const auto& [name, data] : files) {
+    ASSERT_LE(at + LIBRARY_ENTRY_HEADER_SIZE, archive.size()) << name;
+    std::string header = archive.substr(at, LIBRARY_ENTRY_HEADER_SIZE);
+    EXPECT_EQ(Little32(header, 0), ZlibCrc(header.substr(4))) << name << ": entry header CRC";
+    EXPECT_EQ(Little32(header, 520), ZlibCrc(data)) << name << ": CRC of the plain data";
+    at += LIBRARY_ENTRY_HEADER_SIZE + data.size();
+  }
+  EXPECT_EQ(at, archive.size());
+  EXPECT_TRUE(WrittenFromMemory(files) == archive) << "entries from memory are marked and sealed alike";
+}
+
+TEST_F(LibraryWriterTest, LargeFileThatChangesBetweenItsTwoReadsIsRefused) {
+  const std::string original = Noise(MIB + 1, 7);
+  std::string changed = original;
+  changed[MIB / 2] = static_cast<char>(changed[MIB / 2] ^ 1);
+  struct {
+    const char* why;
+    std::size_t size;         // of the file when it is walked and first read
+    std::string replacement;  // what it holds from the entry header on
+    const char* error;        // "" when the archive holds the file as first read
+  } cases[] = {
+      {"fits the buffer: read once, so a later change is not seen", MIB, changed.substr(0, MIB), ""},
+      {"larger: same size, one byte changed", MIB + 1, changed, "big.bin: the file changed while it was packed"},
+      {"larger: shrank", MIB + 1, original.substr(0, MIB), "big.bin: the file shrank while it was packed"},
+      {"larger: grew", MIB + 1, original + "x", "big.bin: the file grew while it was packed"},
+  };
+  for (const auto& c : cases) {
+    fs::path tree = dir_ / "tree";
+    fs::remove_all(tree);
+    const std::string first = original.substr(0, c.size);
+    WriteFile(tree / "big.bin", first);
+    std::vector<TreeFile> files;
+    ASSERT_TRUE(CollectTree(tree, files, problems_, notes_)) << Join(problems_);
+    std::vector<std::uint8_t> out;
+    ChangingSink sink(out, [&] { WriteFile(tree / "big.bin", c.replacement); });
+    std::string error;
+    bool written = WriteLibrary(files, sink, error);
+    EXPECT_EQ(written, c.error[0] == '\0') << c.why << ": " << error;
+    if (c.error[0] != '\0') {
+      EXPECT_NE(error.find(c.error), std::string::npos) << c.why << ": " << error;
+      continue;
+    }
+    std::string archive(out.begin(), out.end());
+    EXPECT_TRUE(archive.substr(LIBRARY_FIRST_DATA) == StoredData(first)) << c.why;
+    MemoryInput input(out.data(), out.size());
+    LibraryCheck check;
+    EXPECT_TRUE(VerifyLibrary(input, check)) << c.why << ": " << Join(check.problems);
+  }
+}
+
 TEST_F(LibraryWriterTest, OutputAppearsOnlyWhenCommitted) {
   fs::path target = dir_ / "DATA.VNX";
   WriteFile(target, "previous");
@@ -305,6 +437,58 @@ TEST(VerifyLibraryTest, FindsWhatWouldNotInstall) {
       EXPECT_NE(Join(check.problems).find(c.problem), std::string::npos) << c.why << ": " << Join(check.problems);
     }
   }
+}
+
+TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
+  const Entries entries = {{"A.TXT", "alpha"}, {"DIR\\B.TXT", "beta"}};
+  const std::string packed = WrittenFromMemory(entries);
+  // Entry 0's header at 23, its data at 547; entry 1's header at 552, its
+  // data at 1076.
+  const std::size_t entry0 = LIBRARY_HEADER_SIZE;
+  const std::size_t entry1 = LIBRARY_FIRST_DATA + 5;
+  const std::size_t data1 = entry1 + LIBRARY_ENTRY_HEADER_SIZE;
+  ASSERT_EQ(packed.size(), data1 + 4);
+  std::string damagedBeta = "beta";
+  damagedBeta[2] = static_cast<char>(damagedBeta[2] ^ 0x40);
+  const std::string mismatch = "data CRC mismatch: the header holds " + Hex32(ZlibCrc("beta")) + ", the data gives " +
+                               Hex32(ZlibCrc(damagedBeta));
+  const std::string damaged = "the entry header is damaged";
+  struct {
+    const char* why;
+    std::size_t offset;  // of the byte flipped by 0x40, or npos for none
+    std::string label;   // how the problem names the entry
+    std::string problem;
+  } cases[] = {
+      {"as packed", std::string::npos, "", ""},
+      {"a data byte", data1 + 2, "entry 1 \"DIR\\B.TXT\": ", mismatch},
+      // The second character of the name is the damaged one.
+      {"a name byte", entry1 + 256 + 1, "entry 1 \"D", damaged},
+      {"the unread part of an entry header", entry0 + 100, "entry 0 \"A.TXT\": ", damaged},
+      {"the data CRC", entry1 + 521, "entry 1 \"DIR\\B.TXT\": ", damaged},
+      {"the entry header's own CRC", entry0 + 2, "entry 0 \"A.TXT\": ", damaged},
+      {"the header's marker", 4, "", "the header's check marker or CRC is damaged"},
+      {"the header's CRC", 8, "", "the header's check marker or CRC is damaged"},
+  };
+  for (const auto& c : cases) {
+    std::string archive = packed;
+    if (c.offset != std::string::npos) archive[c.offset] = static_cast<char>(archive[c.offset] ^ 0x40);
+    MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
+    LibraryCheck check;
+    EXPECT_EQ(VerifyLibrary(input, check), c.problem.empty()) << c.why << ": " << Join(check.problems);
+    if (c.problem.empty()) continue;
+    ASSERT_FALSE(check.problems.empty()) << c.why;
+    const std::string& first = check.problems[0];
+    EXPECT_EQ(first.find(c.label), 0u) << c.why << ": " << first;
+    EXPECT_NE(first.find(c.problem), std::string::npos) << c.why << ": " << first;
+  }
+
+  // The same entries from another maker, with anything in the unread bytes.
+  std::string unmarked = Header();
+  for (const auto& [name, data] : entries) unmarked += Entry(name, data);
+  MemoryInput input(reinterpret_cast<const std::uint8_t*>(unmarked.data()), unmarked.size());
+  LibraryCheck check;
+  EXPECT_TRUE(VerifyLibrary(input, check)) << Join(check.problems);
+  EXPECT_EQ(check.entries, 2u);
 }
 
 TEST(LibraryScannerTest, ListsOffsetsAndSkipsDataUnread) {

@@ -1,7 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "ArchiveBytes.h"
 #include "payload/LibraryFormat.h"
@@ -123,6 +124,74 @@ TEST(LibraryFormatTest, RestoreEntryHeaderRefusesInvalidEntriesWithoutChangingTh
   SetEntrySize(header, 0x12345678);
   EXPECT_EQ(header.size[0], 0x78) << "little-endian";
   EXPECT_EQ(EntrySize(header), 0x12345678);
+}
+
+// A header as the kit builder writes it: the access name, marked.
+LibraryHeader MarkedHeader() {
+  LibraryHeader header;
+  std::memcpy(&header, Header().data(), sizeof header);
+  MarkLibraryHeader(header);
+  return header;
+}
+
+TEST(LibraryFormatTest, Crc32IsZlibsAndContinues) {
+  const char check[] = "123456789";  // the CRC-32 check input
+  EXPECT_EQ(Crc32(0, check, 9), 0xCBF43926u);
+  EXPECT_EQ(Crc32(Crc32(0, check, 4), check + 4, 5), 0xCBF43926u) << "continued from a first piece";
+  EXPECT_EQ(Crc32(0, nullptr, 0), 0u);
+}
+
+TEST(LibraryFormatTest, MarkingTellsOurArchivesFromOthersAndFromDamage) {
+  struct {
+    const char* why;
+    std::vector<std::size_t> changed;  // header bytes flipped after marking
+    bool zeroFirst;                    // bytes 0..10 zero instead of marked
+    LibraryMarking expected;
+  } cases[] = {
+      {"as marked", {}, false, LibraryMarking::Checked},
+      {"one marker byte changed", {3}, false, LibraryMarking::Damaged},
+      {"two marker bytes changed", {0, 6}, false, LibraryMarking::Damaged},
+      {"three marker bytes changed: another maker's bytes", {0, 3, 6}, false, LibraryMarking::Unchecked},
+      {"unread bytes all zero", {}, true, LibraryMarking::Unchecked},
+  };
+  for (const auto& c : cases) {
+    LibraryHeader header = MarkedHeader();
+    if (c.zeroFirst) std::memset(&header, 0, 11);
+    auto* bytes = reinterpret_cast<unsigned char*>(&header);
+    for (std::size_t at : c.changed) bytes[at] ^= 0x20;
+    EXPECT_EQ(ReadLibraryMarking(header), c.expected) << c.why;
+  }
+  // Header() fills the unread bytes with 'h': nothing like the marker.
+  LibraryHeader other;
+  std::memcpy(&other, Header().data(), sizeof other);
+  EXPECT_EQ(ReadLibraryMarking(other), LibraryMarking::Unchecked);
+
+  // Whichever byte changes, marker, CRC or access name, the header no
+  // longer checks; and a single change never passes for another maker's.
+  for (std::size_t at = 0; at < LIBRARY_HEADER_SIZE; ++at) {
+    for (unsigned char flip : {0x01, 0x80}) {
+      LibraryHeader header = MarkedHeader();
+      reinterpret_cast<unsigned char*>(&header)[at] ^= flip;
+      EXPECT_EQ(ReadLibraryMarking(header), LibraryMarking::Damaged) << "byte " << at << " ^ " << int(flip);
+    }
+  }
+}
+
+TEST(LibraryFormatTest, SealedEntryHeaderNoticesAChangeAnywhere) {
+  LibraryEntryHeader sealed;
+  std::memcpy(&sealed, EntryHeaderWithField(StoredName("BIN\\QCC.EXE"), 70000).data(), sizeof sealed);
+  SealEntryHeader(sealed, 0xCAFEF00Du);
+  ASSERT_TRUE(EntryHeaderIntact(sealed));
+  EXPECT_EQ(StoredDataCrc(sealed), 0xCAFEF00Du);
+  EXPECT_EQ(sealed.dataCrc[0], 0x0D) << "little-endian";
+  EXPECT_EQ(EntrySize(sealed), 70000) << "sealing leaves the size alone";
+
+  // Its own CRC (0..3), the unread bytes, the name, the size, the data CRC.
+  for (std::size_t at = 0; at < LIBRARY_ENTRY_HEADER_SIZE; ++at) {
+    LibraryEntryHeader header = sealed;
+    reinterpret_cast<unsigned char*>(&header)[at] ^= 0x04;
+    EXPECT_FALSE(EntryHeaderIntact(header)) << "byte " << at;
+  }
 }
 
 }  // namespace
