@@ -1,4 +1,110 @@
 #include "payload/ExpandPayload.h"
 
-// Not written yet: so far the install step expands nothing.
-void ExpandPayload(HWND) {}
+// lzexpand.h needs the types of windows.h first.
+#include <lzexpand.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "kit/szdd/SzddFormat.h"
+#include "payload/LibraryFormat.h"
+#include "wizard/Fatal.h"
+#include "wizard/Progress.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+constexpr int EXPAND_CHUNK = 64000;  // one unit of work, and what the bar's range counts in
+constexpr int EXPAND_UNITS = 187;    // the bar's range: a constant, not the payload's size
+constexpr char PAYLOAD_NAME[] = "DATA.CMP";
+
+struct Freer {
+  void operator()(void* block) const { std::free(block); }
+};
+
+// Closes an LZ or file handle from LZInit or LZOpenFileA; a failed one holds
+// a negative value and is left alone.
+class LzHandle {
+ public:
+  explicit LzHandle(INT handle) : handle_(handle) {}
+  ~LzHandle() { Close(); }
+  void Close() {
+    if (handle_ >= 0) LZClose(handle_);
+    handle_ = -1;
+  }
+  LzHandle(const LzHandle&) = delete;
+  LzHandle& operator=(const LzHandle&) = delete;
+  INT Get() const { return handle_; }
+  bool Valid() const { return handle_ >= 0; }
+
+ private:
+  INT handle_;
+};
+
+// The expanded length that the payload's header states, or -1 when the file
+// is not an SZDD stream. The platform's expansion copies such a file as it
+// is, and does not stop at the stated length either: it returns whatever the
+// stream yields, short or not, without an error. The file is read from its
+// start and left positioned there again for LZInit.
+std::int64_t StatedLength(HFILE source) {
+  if (source == HFILE_ERROR) return -1;
+  unsigned char header[SZDD_HEADER_SIZE];
+  const UINT got = _lread(source, header, sizeof header);
+  _llseek(source, 0, FILE_BEGIN);
+  if (got != sizeof header) return -1;
+  std::uint32_t length = 0;
+  std::string ignored;
+  if (!SzddReadHeader(header, sizeof header, length, ignored)) return -1;
+  return length;
+}
+
+}  // namespace
+
+void ExpandPayload(HWND window) {
+  std::unique_ptr<char, Freer> buffer(static_cast<char*>(std::malloc(EXPAND_CHUNK)));
+  if (!buffer) ReportFatal(FATAL_DECOMPRESS_BUFFER);
+
+  // Found by the platform's search, which looks in the program's own
+  // directory first. Neither step is judged here: a payload that is missing
+  // or cannot be expanded makes the first read fail.
+  OFSTRUCT sourceInfo = {};
+  const HFILE source = OpenFile(PAYLOAD_NAME, &sourceInfo, OF_READ);
+  const std::int64_t stated = StatedLength(source);
+  LzHandle expansion(LZInit(source));
+  if (!expansion.Valid() && source != HFILE_ERROR) _lclose(source);
+
+  // An installation directory too long for the archive's path would cut it
+  // short into a path naming something else: no byte is expanded then.
+  char destination[PATH_BUFFER];
+  const int length = std::snprintf(destination, sizeof destination, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof destination) ReportFatal(FATAL_OPEN_LIBRARY);
+
+  ProgressBegin(window, EXPAND_UNITS);
+  // An existing archive is emptied. A destination that cannot be created
+  // (its directory is missing) is found out when the archive is opened.
+  OFSTRUCT destinationInfo = {};
+  LzHandle output(LZOpenFileA(destination, &destinationInfo, OF_CREATE));
+
+  std::int64_t expanded = 0;
+  for (;;) {
+    const INT n = LZRead(expansion.Get(), buffer.get(), EXPAND_CHUNK);
+    if (n < 0) ReportFatal(FATAL_DECOMPRESSION);
+    // A write that fails or falls short (a full disk) would leave an archive
+    // that is cut short; nothing after it could be trusted.
+    if (output.Valid() && n > 0 && _lwrite(output.Get(), buffer.get(), static_cast<UINT>(n)) != static_cast<UINT>(n)) {
+      ReportFatal(FATAL_DECOMPRESSION);
+    }
+    expanded += n;
+    ProgressStep(window);
+    // Any shorter read, none at all included, is the end of the data.
+    if (n < EXPAND_CHUNK) break;
+  }
+  // A payload cut short or damaged expands to another length than its
+  // header states; the platform's expansion does not notice.
+  if (stated >= 0 && expanded != stated) ReportFatal(FATAL_DECOMPRESSION);
+  expansion.Close();  // the source first, then the archive
+  output.Close();
+}

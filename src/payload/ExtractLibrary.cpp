@@ -1,7 +1,101 @@
 #include "payload/ExtractLibrary.h"
 
-// Not written yet: so far the install step extracts nothing and has no
-// archive to delete.
-void ExtractLibrary(HWND) {}
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 
-int DeleteLibraryArchive() { return -1; }
+#include "payload/EntryFiles.h"
+#include "payload/LibraryFormat.h"
+#include "payload/LibraryIndex.h"
+#include "payload/LibraryReader.h"
+#include "wizard/Fatal.h"
+#include "wizard/Progress.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+struct Freer {
+  void operator()(void* block) const { std::free(block); }
+};
+
+// Built by the count pass, used by the extraction pass, released after it.
+LibraryIndex ArchiveIndex;
+
+// The archive's path in the installation directory. The page's field holds
+// at most 258 characters, so it always fits the 272 bytes of the passes.
+void FormArchivePath(char* path, std::size_t size) {
+  const int length = std::snprintf(path, size, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
+  if (length < 0 || static_cast<std::size_t>(length) >= size) ReportFatal(FATAL_OPEN_LIBRARY);
+}
+
+void CreateOneDirectory(const char* path, void*) { CreateDirectoryA(path, nullptr); }
+
+}  // namespace
+
+int LibraryCountEntries() {
+  char path[ENTRY_DIRECTORY_BUFFER];
+  FormArchivePath(path, sizeof path);
+  if (!LibraryOpen(path, LIBRARY_ACCESS_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
+  FileHandle archive(std::fopen(path, "rb"));
+  if (!archive) {
+    LibraryClose();
+    return -1;
+  }
+  const IndexResult result = IndexLibrary(archive.get(), InstallDir, ArchiveIndex);
+  archive.reset();
+  LibraryClose();
+  switch (result) {
+    case IndexResult::Ok: return static_cast<int>(ArchiveIndex.Count());
+    case IndexResult::Unreadable: return -1;
+    case IndexResult::NoMemory: ReportFatal(FATAL_OUT_OF_MEMORY);
+    case IndexResult::Invalid: break;
+  }
+  ReportFatal(FATAL_OPEN_LIBRARY);
+}
+
+void ExtractLibrary(HWND window) {
+  // An archive that verified a moment ago but cannot be read now would
+  // otherwise install nothing and still end in the completion notice.
+  const int count = LibraryCountEntries();
+  if (count < 0) ReportFatal(FATAL_OPEN_LIBRARY);
+
+  char path[ENTRY_DIRECTORY_BUFFER];
+  FormArchivePath(path, sizeof path);
+  if (!LibraryOpen(path, LIBRARY_ACCESS_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
+  FileHandle walk(std::fopen(path, "rb"));
+  if (!walk) ReportFatal(FATAL_OPEN_LIBRARY);
+  std::unique_ptr<unsigned char, Freer> buffer(static_cast<unsigned char*>(std::malloc(ENTRY_COPY_BUFFER)));
+  if (!buffer) ReportFatal(FATAL_EXTRACT_FILE);
+
+  ProgressBegin(window, count);
+  // One stream, front to back: each entry's data follows its header, except
+  // where an earlier entry of the same name gives the data.
+  for (std::size_t i = 0; i < ArchiveIndex.Count(); ++i) {
+    const char* name = ArchiveIndex.Name(i);
+    const IndexedEntry& source = ArchiveIndex[ArchiveIndex[i].source];
+    MakeEntryDirectories(InstallDir, name);
+    if (!WriteEntryFile(walk.get(), source.dataOffset, source.size, InstallDir, name, buffer.get())) {
+      ReportFatal(FATAL_EXTRACT_FILE);
+    }
+    ProgressStep(window);
+  }
+  walk.reset();
+  LibraryClose();
+  ArchiveIndex.Clear();
+}
+
+void MakeEntryDirectories(const char* directory, const char* name) {
+  ForEachEntryDirectory(directory, name, CreateOneDirectory, nullptr);
+}
+
+int DeleteLibraryArchive() {
+  char path[PATH_BUFFER];
+  const int length = std::snprintf(path, sizeof path, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
+  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return -1;
+  return DeleteFileA(path) ? 0 : -1;
+}

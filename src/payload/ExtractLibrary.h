@@ -2,9 +2,22 @@
 #pragma once
 #include <windows.h>
 
-// Writes every entry of the archive below the installation directory,
-// stepping the progress window's bar once per entry.
+// Checks the whole archive "DATA.VNX" in the installation directory and
+// counts its entries, keeping their index for the extraction: the count, or
+// -1 when the archive cannot be read as a stream. Ends the process with
+// "Cannot open uncompressed library." when the archive is missing, lacks the
+// access name or breaks any rule the extraction relies on, before anything
+// has been written.
+int LibraryCountEntries();
+
+// Writes every entry of the archive below the installation directory, in
+// archive order, stepping the progress window's bar once per entry. Ends the
+// process with "Cannot extract file" when an entry cannot be written whole.
 void ExtractLibrary(HWND progressWindow);
+
+// Creates below the directory, outermost first, every directory that the
+// leading components of the entry name make; the results are not looked at.
+void MakeEntryDirectories(const char* directory, const char* name);
 
 // Deletes the library archive; 0 when it was deleted, -1 otherwise.
 int DeleteLibraryArchive();

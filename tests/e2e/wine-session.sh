@@ -5,12 +5,16 @@
 # desktop, which draws their captions and closes them without the wait that
 # Wine makes when there is no window manager.
 #
-#   wine-session.sh start DIR   writes DIR/env.sh for the tests to source
+#   wine-session.sh start DIR [GRPCONV.EXE]   writes DIR/env.sh for the tests to source
 #   wine-session.sh stop DIR
+# GRPCONV.EXE, when given, is the stand-in for the platform's group
+# converter, which Wine lacks: it is copied into the prefix's Windows
+# directory once the prefix is booted.
 set -euo pipefail
 
 action=$1
 dir=$(realpath -m "$2")
+grpconv=${3:-}
 
 stop() {
   [ -f "$dir/env.sh" ] || return 0
@@ -58,8 +62,15 @@ ENV
     # CTest waits for the end of a test's output.
     wineserver -p </dev/null >/dev/null 2>&1  # stays up between the tests instead of quitting after each
     timeout 120 wineboot --init </dev/null >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
+    if [ -n "$grpconv" ]; then
+      echo "wine-session: installing the group converter stand-in $grpconv"
+      cp "$grpconv" "$WINEPREFIX/drive_c/windows/grpconv.exe"
+    fi
     timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
     timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
+    # A program that crashes is ended after the debugger prints where,
+    # instead of waiting on a crash dialog that nobody answers.
+    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k
@@ -78,7 +89,7 @@ ENV
     echo "wine-session: ready on display :$display"
     ;;
   *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start DIR [GRPCONV.EXE] | stop DIR" >&2
     exit 2
     ;;
 esac

@@ -213,15 +213,15 @@ std::string Describe(const Screen& screen) {
   }
 }
 
-SetupRun::SetupRun(const std::string& exePath, WORD showCommand) {
+SetupRun::SetupRun(const std::string& exePath, WORD showCommand, const std::string& currentDirectory) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = showCommand;
   PROCESS_INFORMATION info = {};
   std::string commandLine = "\"" + exePath + "\"";
-  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info))
     Fail("could not start %s (error %lu)", exePath.c_str(), GetLastError());
   process_ = info.hProcess;
   thread_ = info.hThread;
@@ -266,6 +266,10 @@ Screen SetupRun::Next(const std::string& after) {
         if (page == 0) continue;  // still being built
         screen = {ScreenKind::Page, dialog, page};
       } else {
+        // A box has its OK button from the start; a window of the program
+        // that is being torn down (the progress window, as the process
+        // ends after a fatal box) has lost its children and its text.
+        if (GetDlgItem(dialog, IDOK) == nullptr) continue;
         screen = {ScreenKind::MessageBox, dialog, 0};
       }
       return true;
@@ -293,6 +297,10 @@ MessageBoxView SetupRun::ExpectMessageBox(const std::string& after) {
   Screen screen = Next(after);
   Expect(screen.kind == ScreenKind::MessageBox, "expected a message box after %s, saw %s", after.c_str(),
          Describe(screen).c_str());
+  return ReadBox(screen);
+}
+
+MessageBoxView SetupRun::ReadBox(const Screen& screen) {
   // The icon can be told only once the box has been painted.
   MessageBoxView box = ReadMessageBox(screen.window);
   for (DWORD start = GetTickCount(); box.icon == BoxIcon::Other && GetTickCount() - start < 3000;) {

@@ -71,10 +71,11 @@ struct MessageBoxView {
 const char* IconName(BoxIcon icon);
 std::string Describe(const Screen& screen);
 
-// One run of SETUP.EXE, started in the current directory with a show state.
+// One run of SETUP.EXE, started with a show state in the current directory
+// or in the one given.
 class SetupRun {
  public:
-  SetupRun(const std::string& exePath, WORD showCommand);
+  SetupRun(const std::string& exePath, WORD showCommand, const std::string& currentDirectory = "");
   ~SetupRun();
   SetupRun(const SetupRun&) = delete;
   SetupRun& operator=(const SetupRun&) = delete;
@@ -84,6 +85,8 @@ class SetupRun {
   Screen Next(const std::string& after);
   HWND ExpectPage(int page, const std::string& after);
   MessageBoxView ExpectMessageBox(const std::string& after);
+  // Reads a message box that Next() has just shown, once it is painted.
+  MessageBoxView ReadBox(const Screen& screen);
   // Dismisses a message box with its OK button.
   void Acknowledge(const MessageBoxView& box);
   // Waits for the process to end and returns its exit code.

@@ -11,207 +11,15 @@
 #include "Capture.h"
 #include "Harness.h"
 #include "Inject.h"
+#include "ScenarioKit.h"
 #include "Templates.h"
 
 namespace {
 
-constexpr int NEXT = 1001, BACK = 1000, ABORT = 1003, PANE = 1005, FIELD = 1008;
-
-const char COMPLETED[] =
-    "Installation completed!\n\nYou should restart your computer prior to using the Quenvar (tm) 98 for the first "
-    "time.";
-const char ABORTED[] = "Installation process aborted.";
-const char DEFAULT_DIR[] = "C:\\QUENV98";
-
-// ---- files of the working folder ----------------------------------------
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  Expect(out.good(), "cannot write %s", path.c_str());
-}
-
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool IsEmptyDirectory(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool empty = true;
-  do {
-    const std::string name = entry.cFileName;
-    if (name != "." && name != "..") empty = false;
-  } while (FindNextFileA(find, &entry));
-  FindClose(find);
-  return empty;
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(child);
-      else
-        DeleteFileA(child.c_str());
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryA(path.c_str());
-  Expect(!IsDirectory(path), "cannot remove %s before the run", path.c_str());
-}
-
-const std::string LICENSE_TEXT =
-    "QUENVAR 98 LICENCE AGREEMENT\r\n\r\n1. You may install the kit on one machine.\r\n"
-    "2. Bytes past 127 pass unchanged: \xA7 \xE9.\r\n";
-const std::string README_TEXT = "Read me first\r\nThe compilers live in BIN.\r\nLast line without a line end";
-
-void WriteDocuments(const Context&) {
-  WriteBytes("LICENSE.TXT", LICENSE_TEXT);
-  WriteBytes("README.TXT", README_TEXT);
-}
-
-// ---- what a scenario sees ------------------------------------------------
-
-// A picture of a window whose program is waiting for the user: it is asked
-// to finish painting first.
-void Picture(const Context& context, HWND window, const char* name) {
-  if (context.picturesDir.empty()) return;
-  RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  SendMessageA(window, WM_NULL, 0, 0);
-  SaveWindowPicture(window, context.picturesDir + "\\" + name + ".bmp");
-}
-
-// A picture of a window whose program is held: it painted before it stopped.
-void PictureHeld(const Context& context, HWND window, const char* name) {
-  if (!context.picturesDir.empty()) SaveWindowPicture(window, context.picturesDir + "\\" + name + ".bmp");
-}
-
-std::string PaneText(HWND page) { return WindowText(GetDlgItem(page, PANE)); }
-
-void ExpectPaneShows(HWND page, const std::string& bytes, const char* file) {
-  const std::string shown = PaneText(page);
-  Expect(shown == bytes, "the text pane shows \"%s\", not the bytes of %s: \"%s\"", Printable(shown).c_str(), file,
-         Printable(bytes).c_str());
-}
-
-void ExpectFieldShows(HWND page, const std::string& text) {
-  const std::string shown = WindowText(GetDlgItem(page, FIELD));
-  Expect(shown == text, "the directory field shows \"%s\", expected \"%s\"", shown.c_str(), text.c_str());
-}
-
-void ExpectFocusOn(const SetupRun& run, int id, const char* where) {
-  HWND focus = run.Focus();
-  Expect(focus != nullptr && GetDlgCtrlID(focus) == id, "on %s the keyboard focus is on control %d (\"%s\"), not %d",
-         where, focus ? GetDlgCtrlID(focus) : 0, focus ? WindowText(focus).c_str() : "", id);
-}
-
-void ExpectBox(const MessageBoxView& box, const char* caption, const char* text, BoxIcon icon) {
-  Expect(box.caption == caption, "the message box is captioned \"%s\", expected \"%s\"", box.caption.c_str(), caption);
-  Expect(box.text == text, "the message box says \"%s\", expected \"%s\"", Printable(box.text).c_str(),
-         Printable(text).c_str());
-  Expect(box.icon == icon, "the message box shows %s, expected %s", IconName(box.icon), IconName(icon));
-}
-
-// The last screens of every run: the box, OK, the end with exit code 0, and
-// the repaint of the whole desktop.
-void ExpectEnding(SetupRun& run, RepaintSentinel& sentinel, const std::string& after, const char* caption,
-                  const char* text, BoxIcon icon, const Context* pictures = nullptr,
-                  const char* pictureName = nullptr) {
-  MessageBoxView box = run.ExpectMessageBox(after);
-  ExpectBox(box, caption, text, icon);
-  if (pictures) Picture(*pictures, box.window, pictureName);
-  sentinel.Arm();
-  run.Acknowledge(box);
-  const DWORD code = run.ExpectExit(std::string("OK on \"") + caption + "\"");
-  Expect(code == 0, "the program ended with exit code %lu, not 0", code);
-  sentinel.ExpectRepainted(std::string("\"") + caption + "\"");
-}
-
-void ExpectAbortNotice(SetupRun& run, RepaintSentinel& sentinel, const std::string& after) {
-  ExpectEnding(run, sentinel, after, "Notice", ABORTED, BoxIcon::Warning);
-}
-
-void ExpectCompletionNotice(SetupRun& run, RepaintSentinel& sentinel, const std::string& after,
-                            const Context* pictures = nullptr) {
-  ExpectEnding(run, sentinel, after, "Notice", COMPLETED, BoxIcon::None, pictures, "notice-completed");
-}
-
-void ExpectFatal(SetupRun& run, RepaintSentinel& sentinel, const std::string& after, const char* message) {
-  ExpectEnding(run, sentinel, after, "Fatal Error", message, BoxIcon::Error);
-}
-
-// ---- roads through the wizard --------------------------------------------
-
-std::string KitDir(const Context& context) { return context.workDir + "\\KIT"; }
-
-// Walks from the start to the page, pressing Next (and "I Agree"); on page 4
-// types the directory unless it is empty.
-HWND WalkTo(SetupRun& run, int page, const std::string& directory) {
-  HWND window = run.ExpectPage(101, "the start");
-  const int order[] = {101, 102, 103, 104, 105};
-  for (int i = 0; order[i] != page; ++i) {
-    if (order[i] == 104 && !directory.empty()) run.Type(window, FIELD, directory);
-    run.Click(window, NEXT);
-    window = run.ExpectPage(order[i + 1], "Next on page " + std::to_string(order[i]));
-  }
-  return window;
-}
-
-// Next on page 5, holding the install step once its window is up: while
-// the step waits, the window is looked at (without asking the held program
-// anything) and pictured; then it is let go. Returns page 7.
-HWND ThroughInstallStep(SetupRun& run, HWND ready, const Context& context, bool minimised) {
-  ImportGate hold(run.Process(), "user32.dll", "SendMessageA");
-  run.Click(ready, NEXT);
-  hold.WaitHeld("the install step to send its first message after Next on page 5");
-  HWND progress = run.ProgressWindow();
-  Expect(progress != nullptr && IsWindowVisible(progress), "the progress window is not shown while the step works");
-  Expect(StoredText(progress) == "Setup", "the progress window is captioned \"%s\"", StoredText(progress).c_str());
-  Expect(!(GetWindowLongA(progress, GWL_STYLE) & WS_SYSMENU), "the progress window has a close box");
-  Expect((IsIconic(progress) != FALSE) == minimised, "the progress window is %s, but the program was started %s",
-         IsIconic(progress) ? "minimised" : "not minimised", minimised ? "minimised" : "normally");
-  if (!minimised) {
-    CheckCentred(progress, "the progress window");
-    const ExpectedTemplate& expected = Template(106);
-    HWND text = GetWindow(progress, GW_CHILD);
-    Expect(text && StoredText(text) == expected.controls[0].text, "the progress window says \"%s\"",
-           text ? StoredText(text).c_str() : "nothing");
-    HWND bar = GetDlgItem(progress, 1009);
-    Expect(bar != nullptr && ClassOf(bar) == PROGRESS_CLASSA, "the progress window has no progress bar 1009");
-    Expect(IsWindowVisible(bar) != FALSE, "the progress bar is not visible");
-    PictureHeld(context, progress, "6-progress");
-  }
-  hold.Release();
-  HWND environment = run.ExpectPage(107, "the install step");
-  Expect(IsWindow(progress) != FALSE, "the progress window was destroyed; it is only to be hidden");
-  Expect(!IsWindowVisible(progress), "the progress window is still visible while page 7 is shown");
-  HWND bar = GetDlgItem(progress, 1009);
-  const auto low = SendMessageA(bar, PBM_GETRANGE, TRUE, 0);
-  const auto position = SendMessageA(bar, PBM_GETPOS, 0, 0);
-  Expect(low == 0 && position >= 0, "the bar's range starts at %ld and it stands at %ld", static_cast<long>(low),
-         static_cast<long>(position));
-  return environment;
-}
-
 // ---- the scenarios -------------------------------------------------------
 
 void CompleteWithYes(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
 
@@ -255,25 +63,25 @@ void CompleteWithYes(Context& context) {
   CheckLivePage(page, 107);
   ExpectFocusOn(run, NEXT, "the environment page");
   Picture(context, page, "7-environment");
-  Expect(IsDirectory(KitDir(context)), "the install step did not create %s", KitDir(context).c_str());
+  ExpectInstalledTree(KitDir(context), SmallKit(), "after the install step");
   run.Click(page, NEXT);
 
   ExpectCompletionNotice(run, sentinel, "Yes on page 7", &context);
 }
 
 void CompleteWithNo(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 105, KitDir(context));
   page = ThroughInstallStep(run, page, context, false);
   run.Click(page, BACK);
   ExpectCompletionNotice(run, sentinel, "No on page 7");
-  Expect(IsDirectory(KitDir(context)), "the install step did not create %s", KitDir(context).c_str());
+  ExpectInstalledTree(KitDir(context), SmallKit(), "after the run");
 }
 
 void CloseBoxOnPage7(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 105, KitDir(context));
@@ -283,7 +91,7 @@ void CloseBoxOnPage7(Context& context) {
 }
 
 void CompleteWithTheDefaultDirectory(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RemoveTree(DEFAULT_DIR);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
@@ -291,7 +99,7 @@ void CompleteWithTheDefaultDirectory(Context& context) {
   page = ThroughInstallStep(run, page, context, false);
   run.Click(page, NEXT);
   ExpectCompletionNotice(run, sentinel, "Yes on page 7");
-  Expect(IsDirectory(DEFAULT_DIR), "the default directory %s was not created", DEFAULT_DIR);
+  ExpectInstalledTree(DEFAULT_DIR, SmallKit(), "the default directory after the run");
   RemoveTree(DEFAULT_DIR);
 }
 
@@ -306,7 +114,7 @@ void AbortEverywhere(Context& context) {
       {101, "Abort"},     {101, "close box"}, {102, "I Disagree"}, {102, "close box"}, {103, "Abort"},
       {103, "close box"}, {104, "Abort"},     {104, "close box"},  {105, "Abort"},     {105, "close box"},
   };
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RemoveTree(DEFAULT_DIR);
   for (const Way& way : ways) {
     RepaintSentinel sentinel;
@@ -323,7 +131,7 @@ void AbortEverywhere(Context& context) {
 }
 
 void EnterOnLicenseDisagrees(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 102, "");
@@ -335,7 +143,7 @@ void EnterOnLicenseDisagrees(Context& context) {
 // Escape is pressed on every page; the button pressed after it must be the
 // one that decides, since the page's loop takes both in order.
 void EscapeDoesNothing(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = run.ExpectPage(101, "the start");
@@ -356,7 +164,7 @@ void EscapeDoesNothing(Context& context) {
 }
 
 void BackRereadsTheLicence(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 103, "");
@@ -375,7 +183,7 @@ void BackRereadsTheLicence(Context& context) {
 // The field opens with the default on every visit; Next takes what it holds
 // at that moment.
 void DirectoryFieldOnEveryVisit(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   const std::string first = context.workDir + "\\FIRST", second = context.workDir + "\\SECOND";
@@ -400,55 +208,8 @@ void DirectoryFieldOnEveryVisit(Context& context) {
          "a directory typed before the last Next on page 4 was created");
 }
 
-void EmptyDirectoryField(Context& context) {
-  WriteDocuments(context);
-  RemoveTree(DEFAULT_DIR);
-  RepaintSentinel sentinel;
-  SetupRun run(context.setupExe, SW_SHOWNORMAL);
-  HWND page = WalkTo(run, 104, "");
-  run.Type(page, FIELD, "");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(105, "Next on page 4 with an empty field");
-  page = ThroughInstallStep(run, page, context, false);
-  run.Click(page, BACK);
-  ExpectCompletionNotice(run, sentinel, "No on page 7");
-  Expect(!IsDirectory(DEFAULT_DIR), "an empty field made the program install into the default directory");
-}
-
-// 300 characters in the field: the first 258 are the directory.
-void LongDirectoryField(Context& context) {
-  WriteDocuments(context);
-  RepaintSentinel sentinel;
-  SetupRun run(context.setupExe, SW_SHOWNORMAL);
-  std::string taken = context.workDir + "\\";
-  taken += std::string(258 - taken.size(), 'L');
-  const std::string typed = taken + std::string(300 - taken.size(), 'X');
-  HWND page = WalkTo(run, 104, "");
-  run.Type(page, FIELD, typed);
-  WaitUntil("the field to hold the 300 typed characters", [&] { return WindowText(GetDlgItem(page, FIELD)) == typed; });
-  run.Click(page, NEXT);
-  page = run.ExpectPage(105, "Next on page 4 with 300 characters");
-  page = ThroughInstallStep(run, page, context, false);
-  run.Click(page, BACK);
-  ExpectCompletionNotice(run, sentinel, "No on page 7");
-  Expect(IsDirectory(taken), "the directory named by the first 258 characters was not created");
-  Expect(!IsDirectory(taken + "X"), "more than 258 characters of the field were taken");
-}
-
-void OnlyOneLevelIsCreated(Context& context) {
-  WriteDocuments(context);
-  RepaintSentinel sentinel;
-  SetupRun run(context.setupExe, SW_SHOWNORMAL);
-  const std::string deep = context.workDir + "\\OUTER\\INNER";
-  HWND page = WalkTo(run, 105, deep);
-  page = ThroughInstallStep(run, page, context, false);
-  run.Click(page, BACK);
-  ExpectCompletionNotice(run, sentinel, "No on page 7");
-  Expect(!IsDirectory(context.workDir + "\\OUTER"), "the install step created a missing parent directory");
-}
-
 void ExistingDirectoryIsKept(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   CreateDirectoryA(KitDir(context).c_str(), nullptr);
   WriteBytes(KitDir(context) + "\\KEEP.TXT", "kept");
   RepaintSentinel sentinel;
@@ -458,10 +219,12 @@ void ExistingDirectoryIsKept(Context& context) {
   run.Click(page, NEXT);
   ExpectCompletionNotice(run, sentinel, "Yes on page 7");
   Expect(ReadBytes(KitDir(context) + "\\KEEP.TXT") == "kept", "a file in the existing directory was changed");
+  Expect(ReadBytes(KitDir(context) + "\\DOC\\README.TXT") == SmallKit()[1].data,
+         "the kit was not installed into the existing directory");
 }
 
 void StartedMinimised(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWMINNOACTIVE);
   HWND page = WalkTo(run, 105, KitDir(context));
@@ -503,7 +266,7 @@ void EmptyDocuments(Context& context) {
 }
 
 void NoMemoryForTheLicence(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = run.ExpectPage(101, "the start");
@@ -513,7 +276,7 @@ void NoMemoryForTheLicence(Context& context) {
 }
 
 void ProgressWindowCannotBeCreated(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 105, KitDir(context));
@@ -526,7 +289,7 @@ void ProgressWindowCannotBeCreated(Context& context) {
 
 // A page the platform cannot show at all ends the run as closing it would.
 void PageCannotBeShown(Context& context) {
-  WriteDocuments(context);
+  WriteMedium(context.workDir);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = run.ExpectPage(101, "the start");
@@ -556,7 +319,7 @@ void Tour(Context& context) {
   ExpectCompletionNotice(run, sentinel, "No on page 7", &context);
 }
 
-const std::vector<Scenario>& Scenarios() {
+const std::vector<Scenario>& WizardScenarios() {
   static const std::vector<Scenario> scenarios = {
       {"complete-yes", CompleteWithYes},
       {"complete-no", CompleteWithNo},
@@ -567,9 +330,6 @@ const std::vector<Scenario>& Scenarios() {
       {"escape-does-nothing", EscapeDoesNothing},
       {"back-rereads-licence", BackRereadsTheLicence},
       {"directory-field-visits", DirectoryFieldOnEveryVisit},
-      {"directory-field-empty", EmptyDirectoryField},
-      {"directory-field-300", LongDirectoryField},
-      {"directory-one-level", OnlyOneLevelIsCreated},
       {"directory-exists", ExistingDirectoryIsKept},
       {"started-minimised", StartedMinimised},
       {"empty-documents", EmptyDocuments},
@@ -580,4 +340,13 @@ const std::vector<Scenario>& Scenarios() {
       {"page-cannot-show", PageCannotBeShown},
   };
   return scenarios;
+}
+
+const std::vector<Scenario>& Scenarios() {
+  static const std::vector<Scenario> all = [] {
+    std::vector<Scenario> scenarios = WizardScenarios();
+    for (const Scenario& s : InstallScenarios()) scenarios.push_back(s);
+    return scenarios;
+  }();
+  return all;
 }

@@ -15,8 +15,10 @@ struct Scenario {
   void (*run)(Context&);
 };
 
-// The scenarios that the tests run.
+// The scenarios that the tests run: all of them, and each file's own.
 const std::vector<Scenario>& Scenarios();
+const std::vector<Scenario>& WizardScenarios();
+const std::vector<Scenario>& InstallScenarios();
 
 // A walk through a real medium that pictures every window; no test of its own.
 void Tour(Context& context);

@@ -1,0 +1,75 @@
+// The installer's pass over the whole library archive before it writes
+// anything: it checks every rule the extraction relies on and builds an index
+// of the entries with their names, data and, for each, the entry whose data
+// its file receives. With the index the extraction reads the archive once,
+// front to back, instead of looking every entry up by name from the start of
+// the file.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+enum class IndexResult {
+  Ok,
+  Unreadable,  // the stream cannot be read, or it ends within the header
+  Invalid,     // the archive breaks a rule; nothing may be extracted from it
+  NoMemory,    // the index could not be held
+};
+
+struct IndexedEntry {
+  std::uint32_t dataOffset;  // where the entry's data begins, from the start of the archive
+  std::int32_t size;
+  // The first entry with the same name, whose data this entry's file
+  // receives: the entry itself unless an earlier one has its name.
+  std::uint32_t source;
+  std::uint32_t nameOffset;  // of the restored name in the index's name pool
+};
+
+class LibraryIndex {
+ public:
+  LibraryIndex() = default;
+  ~LibraryIndex();
+  LibraryIndex(const LibraryIndex&) = delete;
+  LibraryIndex& operator=(const LibraryIndex&) = delete;
+
+  std::size_t Count() const { return count_; }
+  const IndexedEntry& operator[](std::size_t i) const { return entries_[i]; }
+  const char* Name(std::size_t i) const { return names_ + entries_[i].nameOffset; }
+  // Why the last pass did not give Ok; empty after Ok.
+  const char* Problem() const { return problem_; }
+  // Whether the archive carried the kit builder's checks, which were then made.
+  bool Checked() const { return checked_; }
+
+  void Clear();
+
+ private:
+  friend IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index);
+  bool Append(const IndexedEntry& entry, const char* name, std::size_t length);
+  bool FindSources();
+  IndexResult Refuse(IndexResult result, const char* problem);
+
+  IndexedEntry* entries_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t capacity_ = 0;
+  char* names_ = nullptr;
+  std::size_t namesUsed_ = 0;
+  std::size_t namesCapacity_ = 0;
+  const char* problem_ = "";
+  bool checked_ = false;
+};
+
+// The longest path the installer builds for a file: a 260-byte buffer with
+// its zero byte.
+constexpr std::size_t INSTALL_PATH_LIMIT = 259;
+
+// Reads the archive from its start and checks it whole: the access name;
+// every entry header whole, its name field terminated, its size 0 or more and
+// its data inside the file; every name accepted by the entry-name rule, not
+// the archive's own name at the top level (it would overwrite the archive
+// while it is read), and short enough that joined to the directory with a
+// backslash it fits INSTALL_PATH_LIMIT. An archive that carries the kit
+// builder's marker must also agree with every CRC, its data's included.
+// Fewer than 524 bytes after the last entry are ignored, as the format says.
+// On Ok the index holds every entry in archive order; otherwise it is empty
+// and Problem() says why. The stream's position is left anywhere.
+IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index);
