@@ -1,4 +1,91 @@
 #include "integration/Environment.h"
 
-// Not written yet: so far Yes on the environment page changes nothing.
-void SetCompilerEnvironment() {}
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "integration/BatchFile.h"
+#include "wizard/WizardState.h"
+
+namespace {
+
+constexpr char BATCH_NAME[] = "AUTOEXEC.BAT";
+constexpr char BACKUP_NAME[] = "AUTOEXEC.QVB";
+
+const char CANNOT_WRITE_TEXT[] = "The environment variables were not set: %s cannot be written.";
+const char TEXT_AFTER_MARK_TEXT[] = "The environment variables were not set: %s holds text after its end-of-file mark.";
+
+// The user answered Yes: a batch file left as it was must not pass for one
+// that was extended. The installation goes on after the box.
+void WarnNotSet(const char* format, const char* batchPath) {
+  char text[PATH_BUFFER + 128];
+  std::snprintf(text, sizeof text, format, batchPath);
+  MessageBoxA(nullptr, text, "Warning", MB_OK | MB_ICONWARNING);
+}
+
+// Cuts the file at path to length bytes; false when it cannot be opened for
+// writing or cut.
+bool CutFile(const char* path, std::uint64_t length) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(length);
+  const bool cut = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  const bool closed = CloseHandle(file) != 0;
+  return cut && closed;
+}
+
+}  // namespace
+
+void SetCompilerEnvironment() {
+  char windows[PATH_BUFFER];
+  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
+  if (got == 0 || got >= sizeof windows) {
+    // No drive to name the batch file by.
+    WarnNotSet(CANNOT_WRITE_TEXT, BATCH_NAME);
+    return;
+  }
+  // The drive letter is taken as it is; both names fit any buffer.
+  char batchPath[PATH_BUFFER];
+  char backupPath[PATH_BUFFER];
+  std::snprintf(batchPath, sizeof batchPath, "%c:\\%s", windows[0], BATCH_NAME);
+  std::snprintf(backupPath, sizeof backupPath, "%c:\\%s", windows[0], BACKUP_NAME);
+
+  // The backup holds the batch file as it stood before this run, byte for
+  // byte. Its result is not looked at: without a batch file there is simply
+  // no backup.
+  CopyFileA(batchPath, backupPath, FALSE);
+
+  const BatchFileEnd end = InspectBatchFile(batchPath);
+  if (end.textAfterMark) {
+    WarnNotSet(TEXT_AFTER_MARK_TEXT, batchPath);
+    return;
+  }
+  // The end-of-file mark goes first, or the interpreter would stop before
+  // the new lines.
+  if (end.keepLength < end.length && !CutFile(batchPath, end.keepLength)) {
+    WarnNotSet(CANNOT_WRITE_TEXT, batchPath);
+    return;
+  }
+
+  const bool existed = GetFileAttributesA(batchPath) != INVALID_FILE_ATTRIBUTES;
+  std::FILE* batch = std::fopen(batchPath, "at");
+  if (batch == nullptr) {
+    WarnNotSet(CANNOT_WRITE_TEXT, batchPath);
+    return;
+  }
+  const bool written = WriteCompilerSettings(batch, InstallDir, end.needsLineEnd);
+  const bool closed = std::fclose(batch) == 0;
+  if (written && closed) return;
+
+  // A write that failed part way (a full disk) leaves no half of the
+  // settings behind: the file goes back to what it held before the append,
+  // or away again if this run created it.
+  if (!existed) {
+    DeleteFileA(batchPath);
+  } else if (end.read) {
+    CutFile(batchPath, end.keepLength);
+  }
+  WarnNotSet(CANNOT_WRITE_TEXT, batchPath);
+}

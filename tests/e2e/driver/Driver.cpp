@@ -3,6 +3,7 @@
 //   driver.exe --list                            the scenarios the tests run
 //   driver.exe SETUP.EXE SCENARIO [PICTURES_DIR]
 //   driver.exe SETUP.EXE tour PICTURES_DIR       pictures of a walk through a medium
+//   driver.exe SETUP.EXE time-install DIRECTORY  the install step of the medium here, timed
 //
 // Exit code 0 when the scenario held, 1 with the reason on stderr otherwise.
 #include <windows.h>
@@ -22,10 +23,12 @@ void CheckTemplates(Context& context) {
 
 const Scenario kTemplates = {"templates", CheckTemplates};
 const Scenario kTour = {"tour", Tour};
+const Scenario kTimeInstall = {"time-install", TimeInstall};
 
 const Scenario* FindScenario(const char* name) {
   if (std::strcmp(name, kTemplates.name) == 0) return &kTemplates;
   if (std::strcmp(name, kTour.name) == 0) return &kTour;
+  if (std::strcmp(name, kTimeInstall.name) == 0) return &kTimeInstall;
   for (const Scenario& s : Scenarios())
     if (std::strcmp(name, s.name) == 0) return &s;
   return nullptr;

@@ -254,7 +254,7 @@ HWND SetupRun::ProgressWindow() const {
   return nullptr;
 }
 
-Screen SetupRun::Next(const std::string& after) {
+Screen SetupRun::Next(const std::string& after, DWORD limitMs) {
   Screen screen{ScreenKind::Exited, nullptr, 0};
   // The progress window comes and goes on its own; scenarios that look at it
   // hold the install step where they want it.
@@ -279,7 +279,7 @@ Screen SetupRun::Next(const std::string& after) {
       return true;
     }
     return false;
-  });
+  }, limitMs);
   lastSeen_ = screen.window;
   // A log of the road taken, shown when a scenario fails.
   std::printf("[%lu ms] after %s: %s\n", GetTickCount() - started_, after.c_str(), Describe(screen).c_str());

@@ -82,7 +82,7 @@ class SetupRun {
 
   // Waits for whatever comes after the screen last seen: the next page, a
   // message box, or the end of the process.
-  Screen Next(const std::string& after);
+  Screen Next(const std::string& after, DWORD limitMs = WAIT_LIMIT_MS);
   HWND ExpectPage(int page, const std::string& after);
   MessageBoxView ExpectMessageBox(const std::string& after);
   // Reads a message box that Next() has just shown, once it is painted.

@@ -322,7 +322,7 @@ void EmptyDirectoryField(Context& context) {
   const InstallRun run = Install(context, "", options);
   ExpectBothPhases(run, PackArchive(SmallKit()).size(), SmallKit().size(), "an empty directory field");
   Kit expected = SmallKit();
-  for (const char* file : {"MEDIUM\\DATA.CMP", "MEDIUM\\LICENSE.TXT", "MEDIUM\\README.TXT"})
+  for (const char* file : {"MEDIUM\\DATA.CMP", "MEDIUM\\LICENSE.TXT", "MEDIUM\\README.TXT", "MEDIUM\\SHELLINK.DAT"})
     expected.push_back({file, ReadBytes(root + file)});
   ExpectInstalledTree(root, expected, "the current drive's root");
   Expect(!IsDirectory(DEFAULT_DIR), "an empty field made the program install into the default directory");
@@ -381,7 +381,8 @@ void ExpectNothingOutside(const Context& context, const SweepPlace& place, const
   }
   Expect(sweep == std::vector<std::string>{"SENTINEL.TXT"}, "%s: something was written beside the directory",
          what.c_str());
-  ExpectOnly(context.workDir, {"DATA.CMP", "LICENSE.TXT", "README.TXT", "SWEEP\\", "SWEEP\\SENTINEL.TXT"},
+  ExpectOnly(context.workDir,
+             {"DATA.CMP", "LICENSE.TXT", "README.TXT", "SHELLINK.DAT", "SWEEP\\", "SWEEP\\SENTINEL.TXT"},
              what + " (the medium's folder, the directory removed)");
 }
 
@@ -590,6 +591,23 @@ void FullDisk(Context& context) {
 }
 
 }  // namespace
+
+void TimeInstall(Context& context) {
+  RepaintSentinel sentinel;
+  SetupRun run(context.setupExe, SW_SHOWNORMAL);
+  HWND page = WalkTo(run, 105, context.picturesDir);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  run.Click(page, NEXT);
+  const Screen screen = run.Next("Next on page 5, through the install step", 30 * 60 * 1000);
+  QueryPerformanceCounter(&end);
+  Expect(screen.kind == ScreenKind::Page && screen.page == 107, "the install step ended in %s",
+         Describe(screen).c_str());
+  std::printf("install step: %.3f s\n", static_cast<double>(end.QuadPart - start.QuadPart) / frequency.QuadPart);
+  run.Click(screen.window, BACK);
+  ExpectCompletionNotice(run, sentinel, "No on page 7");
+}
 
 const std::vector<Scenario>& InstallScenarios() {
   static const std::vector<Scenario> scenarios = {

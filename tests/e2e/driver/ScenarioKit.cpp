@@ -74,11 +74,14 @@ void RemoveTree(const std::string& path) {
 const std::string LICENSE_TEXT =
     "QUENVAR 98 LICENCE AGREEMENT\r\n\r\n1. You may install the kit on one machine.\r\n"
     "2. Bytes past 127 pass unchanged: \xA7 \xE9.\r\n";
+// A list without item lines, which converts the same whatever the kit.
+const std::string SHORTCUT_LIST = "[progman.groups]\r\ngroup0=Quenvar 98\r\n";
 const std::string README_TEXT = "Read me first\r\nThe compilers live in BIN.\r\nLast line without a line end";
 
 void WriteDocuments(const std::string& dir) {
   WriteBytes(dir + "\\LICENSE.TXT", LICENSE_TEXT);
   WriteBytes(dir + "\\README.TXT", README_TEXT);
+  WriteBytes(dir + "\\SHELLINK.DAT", SHORTCUT_LIST);
 }
 
 bool IsFile(const std::string& path) {

@@ -17,6 +17,7 @@ extern const char ABORTED[];
 extern const char DEFAULT_DIR[];
 extern const std::string LICENSE_TEXT;
 extern const std::string README_TEXT;
+extern const std::string SHORTCUT_LIST;
 
 // ---- files ---------------------------------------------------------------
 
@@ -52,7 +53,7 @@ const Kit& SmallKit();
 std::string PackArchive(const Kit& kit);
 // The archive compressed as kitpack compresses DATA.CMP.
 std::string CompressPayload(const std::string& archive);
-// LICENSE.TXT and README.TXT into the folder.
+// LICENSE.TXT, README.TXT and SHELLINK.DAT into the folder.
 void WriteDocuments(const std::string& dir);
 // A whole medium in the folder: the documents and DATA.CMP of the kit.
 void WriteMedium(const std::string& dir, const Kit& kit = SmallKit());

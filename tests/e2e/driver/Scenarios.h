@@ -22,3 +22,8 @@ const std::vector<Scenario>& InstallScenarios();
 
 // A walk through a real medium that pictures every window; no test of its own.
 void Tour(Context& context);
+
+// For the benchmark: installs the medium in the current directory into the
+// directory given (in picturesDir's place) and prints how long the install
+// step took, from Next on page 5 to page 7.
+void TimeInstall(Context& context);
