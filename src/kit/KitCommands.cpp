@@ -12,6 +12,7 @@
 #include "kit/LibraryWriter.h"
 #include "kit/OutputFile.h"
 #include "kit/ProgressBar.h"
+#include "kit/ShortcutCheck.h"
 #include "kit/szdd/Szdd.h"
 #include "payload/LibraryFormat.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 // The text files that travel beside the payload, copied as they are.
 const char* const MEDIUM_TEXT_FILES[] = {"LICENSE.TXT", "README.TXT", "SHELLINK.DAT"};
+constexpr std::size_t MEDIUM_SHORTCUT_LIST = 2;  // SHELLINK.DAT among them
 constexpr char MEDIUM_PAYLOAD[] = "DATA.CMP";
 constexpr char MEDIUM_SETUP[] = "SETUP.EXE";
 
@@ -206,6 +208,81 @@ bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& f
   return true;
 }
 
+// Checks the shortcut list against the names of the entries it will be
+// installed with, and prints its notes and problems, naming the list. True
+// when it has no problem.
+bool ShortcutListHolds(const fs::path& path, const std::vector<std::uint8_t>& list,
+                       const std::vector<std::string>& entryNames, std::size_t& itemLines) {
+  ShortcutListCheck check;
+  const bool holds = CheckShortcutList(list, entryNames, check);
+  for (const std::string& note : check.notes) Note(path.string() + ": " + note);
+  if (!holds) FailWithProblems(path.string() + ": ", check.problems);
+  itemLines = check.itemLines;
+  return holds;
+}
+
+// Opens the archive in the file and checks it whole, printing every problem
+// found. False when it does not hold what setup relies on.
+bool OpenAndVerify(const fs::path& file, ArchiveSource& source, LibraryCheck& check) {
+  std::string error;
+  if (!OpenArchiveSource(file, source, error)) {
+    Fail(error);
+    return false;
+  }
+  ProgressBar bar("verifying");
+  if (VerifyLibrary(*source.input, check, bar.Callback())) return true;
+  FailWithProblems(file.string() + ": ", check.problems);
+  return false;
+}
+
+// A second pass reads the same bytes again: the expanded payload from memory,
+// or the archive file from its start.
+bool RewindArchiveSource(const fs::path& file, ArchiveSource& source, std::string& error) {
+  if (source.compressed) {
+    source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
+    return true;
+  }
+  auto again = std::make_unique<FileInput>();
+  if (!again->Open(file, error)) return false;
+  source.input = std::move(again);
+  return true;
+}
+
+// A medium folder: its payload verified as verify does it for the file, the
+// texts that setup reads beside it present, and its shortcut list checked
+// against the payload's entries.
+int VerifyMedium(const fs::path& medium) {
+  const fs::path payload = medium / MEDIUM_PAYLOAD;
+  ArchiveSource source;
+  LibraryCheck check;
+  if (!OpenAndVerify(payload, source, check)) return 1;
+  // A second pass over the same bytes gathers the entry names.
+  std::string error;
+  if (!RewindArchiveSource(payload, source, error)) return Fail(error);
+  LibraryScanner scanner(*source.input);
+  if (!scanner.ReadHeader(error)) return Fail(payload.string() + ": " + error);
+  std::vector<std::string> names;
+  ScannedEntry entry;
+  for (ScanStep step; (step = scanner.Next(entry, error)) != ScanStep::End;) {
+    if (step == ScanStep::Invalid) return Fail(payload.string() + ": " + error);
+    names.push_back(entry.name);
+  }
+
+  std::vector<std::vector<std::uint8_t>> texts;
+  for (const char* name : MEDIUM_TEXT_FILES) {
+    texts.emplace_back();
+    if (!ReadWholeFile(medium / name, texts.back(), error)) return Fail(error);
+  }
+  std::size_t shortcuts = 0;
+  if (!ShortcutListHolds(medium / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names,
+                         shortcuts)) {
+    return 1;
+  }
+  std::printf("%s: medium, %zu entries, %" PRIu64 " data bytes, %zu shortcuts: OK\n", medium.string().c_str(),
+              check.entries, check.dataBytes, shortcuts);
+  return 0;
+}
+
 }  // namespace
 
 int PackCommand(const fs::path& tree, const fs::path& output) {
@@ -266,6 +343,15 @@ int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& s
   bool collected = CollectTree(kit / "files", files, problems, notes);
   for (const std::string& note : notes) Note(note);
   if (!collected) return FailWithProblems("", problems);
+
+  // A wrong shortcut is found here rather than on a user's machine.
+  std::vector<std::string> names;
+  for (const TreeFile& file : files) names.push_back(file.name);
+  std::size_t shortcuts = 0;
+  if (!ShortcutListHolds(kit / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names,
+                         shortcuts)) {
+    return 1;
+  }
 
   std::vector<std::uint8_t> archive;
   archive.reserve(static_cast<std::size_t>(LibrarySize(files)));
@@ -338,16 +424,11 @@ int ListCommand(const fs::path& file) {
 }
 
 int VerifyCommand(const fs::path& file) {
+  std::error_code code;
+  if (fs::is_directory(file, code)) return VerifyMedium(file);
   ArchiveSource source;
-  std::string error;
-  if (!OpenArchiveSource(file, source, error)) return Fail(error);
   LibraryCheck check;
-  bool sound;
-  {
-    ProgressBar bar("verifying");
-    sound = VerifyLibrary(*source.input, check, bar.Callback());
-  }
-  if (!sound) return FailWithProblems(file.string() + ": ", check.problems);
+  if (!OpenAndVerify(file, source, check)) return 1;
   std::printf("%s: %s%zu entries, %" PRIu64 " data bytes: OK\n", file.string().c_str(),
               source.compressed ? "compressed payload, " : "", check.entries, check.dataBytes);
   return 0;
@@ -356,25 +437,11 @@ int VerifyCommand(const fs::path& file) {
 int ExtractCommand(const fs::path& file, const fs::path& directory) {
   // A first pass checks the whole archive, so that nothing at all is written
   // from one that would not install.
-  std::string error;
   ArchiveSource source;
-  if (!OpenArchiveSource(file, source, error)) return Fail(error);
-  {
-    LibraryCheck check;
-    ProgressBar bar("verifying");
-    if (!VerifyLibrary(*source.input, check, bar.Callback())) {
-      return FailWithProblems(file.string() + ": ", check.problems);
-    }
-  }
-  // The second pass reads the same bytes again: the expanded payload from
-  // memory, or the archive file from its start.
-  if (source.compressed) {
-    source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
-  } else {
-    auto again = std::make_unique<FileInput>();
-    if (!again->Open(file, error)) return Fail(error);
-    source.input = std::move(again);
-  }
+  LibraryCheck check;
+  if (!OpenAndVerify(file, source, check)) return 1;
+  std::string error;
+  if (!RewindArchiveSource(file, source, error)) return Fail(error);
   LibraryScanner scanner(*source.input);
   if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
   std::error_code code;
@@ -392,13 +459,21 @@ int ExtractCommand(const fs::path& file, const fs::path& directory) {
     if (!PrepareEntryPath(directory, entry.name, target, error)) return Fail(error);
     OutputFile out;
     if (!out.Create(target, error)) return Fail(error);
+    std::uint32_t crc = 0;
     bool copied = scanner.ReadData(
         [&](const unsigned char* data, std::size_t size) {
           bar.Update(scanner.Position(), source.input->Length());
+          crc = Crc32(crc, data, size);
           return out.Write(data, size, error);
         },
         error);
     if (!copied) return Fail(error);
+    // The archive file is read anew for this pass: one that changed since it
+    // was verified is found out before the file takes its name.
+    if (scanner.Marking() == LibraryMarking::Checked && crc != entry.dataCrc) {
+      return Fail(file.string() + ": " + EntryLabel(entry.index, entry.name) +
+                  ": the data changed since it was verified");
+    }
     if (!out.Commit(error)) return Fail(error);
     ++entries;
   }

@@ -6,7 +6,8 @@
 
 // A whole setup medium from a kit folder: its files/ tree packed, compressed
 // and checked as DATA.CMP, beside LICENSE.TXT, README.TXT, SHELLINK.DAT and,
-// when setup is not empty, SETUP.EXE.
+// when setup is not empty, SETUP.EXE. The shortcut list is checked against
+// the tree first.
 int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path& outDir,
                   const std::filesystem::path& setup);
 
@@ -20,7 +21,9 @@ int CompressCommand(const std::filesystem::path& input, const std::filesystem::p
 int ListCommand(const std::filesystem::path& file);
 
 // 0 only when the archive (or the archive inside a compressed payload) holds
-// everything setup relies on.
+// everything setup relies on. Given a medium folder, its DATA.CMP is verified
+// so, and its LICENSE.TXT, README.TXT and SHELLINK.DAT must be there, the
+// shortcut list holding against the payload's entries.
 int VerifyCommand(const std::filesystem::path& file);
 
 // Every entry of a verified archive written below the directory, backslashes

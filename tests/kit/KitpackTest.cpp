@@ -317,4 +317,111 @@ TEST_F(KitpackTest, ExtractRefusesASymbolicLinkInTheWay) {
   EXPECT_FALSE(fs::exists(dir_ / "elsewhere/F.TXT"));
 }
 
+// The shortcut list against the kit's tree (BIN\QCC.EXE, BIN\EMPTY.DAT,
+// INCLUDE\SYS\TYPES.H, README.1ST, LIB\q98.lib), by medium before anything
+// is written and by verify on the medium folder.
+TEST_F(KitpackTest, ShortcutListIsCheckedAgainstTheTree) {
+  const std::string n600(600, 'n');
+  struct {
+    const char* why;
+    std::string list;
+    int status;
+    const char* message;  // in the error output; "" for none at all
+  } rows[] = {
+      {"files and directories of the tree, in any case, with either separator and a trailing backslash",
+       "[progman.groups]\r\ngroup0=Quenvar 98\r\n[group0]\r\n(Compiler,\\BIN\\QCC.EXE,\\BIN\r\n"
+       "(Headers,\\include\\sys\\,\\INCLUDE\r\n(Runtime,\\LIB/Q98.LIB,\\LIB\r\n(Root,\\,\r\n(Last,\\README.1ST,\\",
+       0, ""},
+      {"a second field naming nothing the kit installs", "[g]\r\n(X,\\BIN\\QCC.EX,\\BIN\r\n", 1,
+       "SHELLINK.DAT: line 2, second field: \"\\BIN\\QCC.EX\" is not a file or directory that the kit installs"},
+      {"a second field without its leading backslash", "(X,BIN\\QCC.EXE,\\BIN\r\n", 1,
+       "line 1, second field: \"BIN\\QCC.EXE\" does not begin with a backslash, so the installer would make it "
+       "C:\\QUENV98BIN\\QCC.EXE"},
+      {"two commas in a row move the comma into the second field", "(X,,\\BIN\\QCC.EXE,\\BIN\r\n", 1,
+       "line 1, second field: \",\\BIN\\QCC.EXE\" does not begin with a backslash"},
+      {"no third field", "[g]\r\n\r\n(X,\\BIN\\QCC.EXE\r\n", 1, "line 3: has only two fields"},
+      {"no second field", "(X\r\n", 1, "line 1: has only one field"},
+      {"no field at all", "(", 1, "line 1: has no field"},
+      {"an item line that setup reads in two pieces", "(" + n600 + ",\\BIN\\QCC.EXE,\\BIN\r\n", 1,
+       "line 1: longer than 499 characters; the installer converts only its first 499"},
+      {"a long line whose second piece setup takes for an item line", std::string(499, 'r') + "(X,\\a,\\b\r\n", 1,
+       "line 1: longer than 499 characters, and at character 500"},
+      {"a long line that setup copies back whole", std::string(1200, 'r') + "\r\n", 0, ""},
+      {"a third path too long below C:\\QUENV98", "(X,\\BIN\\QCC.EXE,\\" + std::string(249, 'x') + "\r\n", 1,
+       "line 1, third field: the path is longer than 259 characters below C:\\QUENV98"},
+  };
+  fs::path goodMedium = dir_ / "good-medium";
+  ASSERT_EQ(Kitpack({"medium", MakeKit("good-kit").string(), goodMedium.string()}).status, 0);
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    WriteFile(kit / "SHELLINK.DAT", row.list);
+    fs::path medium = dir_ / "medium";
+    Outcome made = Kitpack({"medium", kit.string(), medium.string()});
+    EXPECT_EQ(made.status, row.status) << row.why << ": " << made.err;
+    if (row.message[0] == '\0') {
+      EXPECT_EQ(made.err, "") << row.why;
+    } else {
+      EXPECT_NE(made.err.find(row.message), std::string::npos) << row.why << ": " << made.err;
+      EXPECT_NE(made.err.find((kit / "SHELLINK.DAT").string() + ": line "), std::string::npos) << row.why;
+    }
+    if (row.status != 0) {
+      EXPECT_FALSE(fs::exists(medium)) << row.why << ": nothing is written";
+    }
+    fs::remove_all(medium);
+    fs::remove_all(kit);
+
+    WriteFile(goodMedium / "SHELLINK.DAT", row.list);
+    Outcome verified = Kitpack({"verify", goodMedium.string()});
+    EXPECT_EQ(verified.status, row.status) << row.why << ": " << verified.err;
+    EXPECT_NE(verified.err.find(row.message), std::string::npos) << row.why << ": " << verified.err;
+  }
+}
+
+TEST_F(KitpackTest, ShortcutListNotesWhatOnlyALongerDirectoryOrAnOddLineWouldBreak) {
+  struct {
+    const char* why;
+    std::string list;
+    const char* note;
+  } rows[] = {
+      // 201 characters after the directory: 259 is reached past 58, and
+      // every entry of the kit fits below up to 258 - 19 ("INCLUDE\SYS\TYPES.H").
+      {"a third path that only a longer directory makes too long",
+       "(X,\\BIN\\QCC.EXE,\\" + std::string(200, 'x') + "\r\n",
+       "line 1, third field: the path is longer than 259 characters below an installation directory of more than 58 "
+       "characters; the kit installs below one of up to 239"},
+      {"a \")\" at the end belongs to the third field", "(X,\\BIN\\QCC.EXE,\\BIN)\r\n",
+       "line 1, third field: \"\\BIN)\" is not a file or directory that the kit installs"},
+      {"an empty first field", "(,\\BIN\\QCC.EXE,\\BIN\r\n", "line 1, first field: empty"},
+      {"a blank before the \"(\"", " (X,\\BIN\\QCC.EXE,\\BIN\r\n", "line 1: \"(\" after a blank"},
+      {"a Ctrl+Z with shortcuts after it", "(X,\\BIN\\QCC.EXE,\\BIN\r\n\x1a(Y,\\nothing,\\\r\n",
+       "line 2: a Ctrl+Z (0x1A) ends the list for the installer"},
+  };
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    WriteFile(kit / "SHELLINK.DAT", row.list);
+    Outcome made = Kitpack({"medium", kit.string(), (dir_ / "medium").string()});
+    EXPECT_EQ(made.status, 0) << row.why << ": " << made.err;
+    EXPECT_NE(made.err.find(std::string("kitpack: note: ") + (kit / "SHELLINK.DAT").string() + ": " + row.note),
+              std::string::npos)
+        << row.why << ": " << made.err;
+    fs::remove_all(dir_ / "medium");
+    fs::remove_all(kit);
+  }
+}
+
+TEST_F(KitpackTest, VerifyOfAMediumFolderNeedsItsTexts) {
+  fs::path medium = dir_ / "medium";
+  ASSERT_EQ(Kitpack({"medium", MakeKit("kit").string(), medium.string()}).status, 0);
+  Outcome whole = Kitpack({"verify", medium.string()});
+  EXPECT_EQ(whole.status, 0) << whole.err;
+  EXPECT_NE(whole.out.find(": medium, 5 entries"), std::string::npos) << whole.out;
+  for (const char* name : {"SHELLINK.DAT", "README.TXT", "DATA.CMP"}) {
+    fs::rename(medium / name, dir_ / name);
+    Outcome missing = Kitpack({"verify", medium.string()});
+    EXPECT_EQ(missing.status, 1) << name;
+    EXPECT_NE(missing.err.find((medium / name).string() + ": no such file"), std::string::npos) << missing.err;
+    fs::rename(dir_ / name, medium / name);
+  }
+}
+
 }  // namespace
