@@ -98,9 +98,10 @@ void ExpandPayload(HWND window) {
       ReportFatal(FATAL_DECOMPRESSION);
     }
     expanded += n;
-    ProgressStep(window);
     // Any shorter read, none at all included, is the end of the data.
-    if (n < EXPAND_CHUNK) break;
+    const bool last = n < EXPAND_CHUNK;
+    ProgressStep(window, last);
+    if (last) break;
   }
   // A payload cut short or damaged expands to another length than its
   // header states; the platform's expansion does not notice.

@@ -82,7 +82,7 @@ void ExtractLibrary(HWND window) {
     if (!WriteEntryFile(walk.get(), source.dataOffset, source.size, InstallDir, name, buffer.get())) {
       ReportFatal(FATAL_EXTRACT_FILE);
     }
-    ProgressStep(window);
+    ProgressStep(window, i + 1 == ArchiveIndex.Count());
   }
   walk.reset();
   LibraryClose();

@@ -18,6 +18,14 @@ void SendToBar(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   SendMessageA(GetDlgItem(window, IDC_PROGRESS), message, wParam, lParam);
 }
 
+// The bar paints itself at once on every step. Where a paint costs more than
+// a unit of work (under Wine it costs a millisecond or more, and a phase may
+// have thousands of units) it would set the pace of the installation, so
+// between paints a step moves the bar without painting it: the bar is shown
+// at most this often, and always at the start and the end of a phase.
+constexpr DWORD BAR_PAINT_INTERVAL_MS = 50;
+DWORD LastBarPaint;  // when the bar last painted a step
+
 }  // namespace
 
 void RunInstallStep() {
@@ -62,10 +70,21 @@ void ProgressBegin(HWND window, int units) {
   SendToBar(window, PBM_SETRANGE, 0, MAKELPARAM(0, static_cast<WORD>(units)));
   SendToBar(window, PBM_SETSTEP, 1, 0);
   SendToBar(window, PBM_SETPOS, 0, 0);
+  LastBarPaint = GetTickCount();
   PumpMessages(window);
 }
 
-void ProgressStep(HWND window) {
+void ProgressStep(HWND window, bool last) {
+  const DWORD now = GetTickCount();
+  const bool paint = last || now - LastBarPaint >= BAR_PAINT_INTERVAL_MS;
+  // With redrawing off the step only moves the position; turned on again,
+  // the bar is as it was, shown, with nothing waiting to be painted.
+  if (!paint) SendToBar(window, WM_SETREDRAW, FALSE, 0);
   SendToBar(window, PBM_STEPIT, 0, 0);
+  if (paint) {
+    LastBarPaint = now;
+  } else {
+    SendToBar(window, WM_SETREDRAW, TRUE, 0);
+  }
   PumpMessages(window);
 }

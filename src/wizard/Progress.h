@@ -18,4 +18,6 @@ void PumpMessages(HWND window);
 void ProgressBegin(HWND window, int units);
 
 // One unit of work is done: the bar steps once and the window is serviced.
-void ProgressStep(HWND window);
+// The bar shows the step at once when it is the phase's last, and otherwise
+// when it has not been painted for a while.
+void ProgressStep(HWND window, bool last);

@@ -108,6 +108,7 @@ void ExpectPhase(const ProgressPhase& phase, std::uint64_t range, int steps, con
          phase.positions.size(), steps);
   const int high = static_cast<int>(range >> 16);
   Expect(phase.startHigh == high, "%s: the bar's range ends at %d, expected %d", what, phase.startHigh, high);
+  Expect(steps == 0 || phase.lastPainted, "%s: the bar was not shown at its last step", what);
   for (int i = 0; i < steps && i < high; ++i) {
     Expect(phase.positions[i] == i + 1 && phase.highs[i] == high, "%s: after step %d the bar stood at %d of %d", what,
            i + 1, phase.positions[i], phase.highs[i]);

@@ -107,11 +107,23 @@ std::vector<ProgressPhase> ProgressProbe::Phases(bool closed) const {
     Expect(start.position == 0 && start.low == 0, "phase %zu begins with the bar at %d of %d..%d", phases.size() + 1,
            start.position, start.low, start.high);
     phase.startHigh = start.high;
-    while (reader.NextIsSent(PBM_STEPIT)) {
+    // A step may be taken with the bar's redrawing off around it, so that
+    // it moves without painting; redrawing must be on again after it.
+    while (reader.NextIsSent(PBM_STEPIT) || reader.NextIsSent(WM_SETREDRAW)) {
+      const bool quiet = reader.NextIsSent(WM_SETREDRAW);
+      if (quiet) {
+        const ProbeRecord off = reader.Sent(WM_SETREDRAW, true, "WM_SETREDRAW before a step");
+        Expect(off.wParam == FALSE, "phase %zu turns the bar's redrawing on before a step", phases.size() + 1);
+      }
       reader.Sent(PBM_STEPIT, true, "PBM_STEPIT");
+      if (quiet) {
+        const ProbeRecord on = reader.Sent(WM_SETREDRAW, true, "WM_SETREDRAW after a step without painting");
+        Expect(on.wParam == TRUE, "phase %zu leaves the bar's redrawing off after a step", phases.size() + 1);
+      }
       const ProbeRecord pumped = reader.Pump("PBM_STEPIT");
       phase.positions.push_back(pumped.position);
       phase.highs.push_back(pumped.high);
+      phase.lastPainted = !quiet;
     }
     phases.push_back(phase);
   }
