@@ -17,6 +17,10 @@ void PumpMessages(HWND window);
 // unit, from empty; then the window is serviced.
 void ProgressBegin(HWND window, int units);
 
+// Lets the bar paint again if its painting is being held back between steps,
+// and has it drawn whole. Before anything else is shown over the window.
+void ReleaseBarPainting();
+
 // One unit of work is done: the bar steps once and the window is serviced.
 // The bar shows the step at once when it is the phase's last, and otherwise
 // when it has not been painted for a while.

@@ -90,7 +90,22 @@ std::vector<ProgressPhase> ProgressProbe::Phases(bool closed) const {
   Reader reader(records);
   reader.Pump("the progress window was shown");
   std::vector<ProgressPhase> phases;
-  while (reader.NextIsSent(PBM_SETRANGE)) {
+  // The program may hold the bar's redrawing back between steps (WM_SETREDRAW
+  // off), so that a step moves it without painting; it must be on again
+  // whenever a phase begins, the last step of a phase is taken, a fatal box
+  // comes up or the window is closed.
+  bool redraw = true;
+  auto skipRedraw = [&] {
+    while (reader.NextIsSent(WM_SETREDRAW)) {
+      const ProbeRecord r = reader.Sent(WM_SETREDRAW, true, "WM_SETREDRAW to the bar");
+      Expect((r.wParam != 0) != redraw, "the bar's redrawing is turned %s twice", redraw ? "on" : "off");
+      redraw = r.wParam != 0;
+    }
+  };
+  for (;;) {
+    skipRedraw();
+    if (!reader.NextIsSent(PBM_SETRANGE)) break;
+    Expect(redraw, "phase %zu begins with the bar's redrawing held back", phases.size() + 1);
     ProgressPhase phase;
     const ProbeRecord range = reader.Sent(PBM_SETRANGE, true, "PBM_SETRANGE");
     Expect(range.wParam == 0 && (range.lParam & 0xFFFF) == 0, "phase %zu sets the range with (%llu, 0x%llx)",
@@ -107,26 +122,18 @@ std::vector<ProgressPhase> ProgressProbe::Phases(bool closed) const {
     Expect(start.position == 0 && start.low == 0, "phase %zu begins with the bar at %d of %d..%d", phases.size() + 1,
            start.position, start.low, start.high);
     phase.startHigh = start.high;
-    // A step may be taken with the bar's redrawing off around it, so that
-    // it moves without painting; redrawing must be on again after it.
-    while (reader.NextIsSent(PBM_STEPIT) || reader.NextIsSent(WM_SETREDRAW)) {
-      const bool quiet = reader.NextIsSent(WM_SETREDRAW);
-      if (quiet) {
-        const ProbeRecord off = reader.Sent(WM_SETREDRAW, true, "WM_SETREDRAW before a step");
-        Expect(off.wParam == FALSE, "phase %zu turns the bar's redrawing on before a step", phases.size() + 1);
-      }
+    for (;;) {
+      skipRedraw();
+      if (!reader.NextIsSent(PBM_STEPIT)) break;
+      phase.lastPainted = redraw;
       reader.Sent(PBM_STEPIT, true, "PBM_STEPIT");
-      if (quiet) {
-        const ProbeRecord on = reader.Sent(WM_SETREDRAW, true, "WM_SETREDRAW after a step without painting");
-        Expect(on.wParam == TRUE, "phase %zu leaves the bar's redrawing off after a step", phases.size() + 1);
-      }
       const ProbeRecord pumped = reader.Pump("PBM_STEPIT");
       phase.positions.push_back(pumped.position);
       phase.highs.push_back(pumped.high);
-      phase.lastPainted = !quiet;
     }
     phases.push_back(phase);
   }
+  Expect(redraw, "the bar's redrawing is still held back when the work %s", closed ? "is done" : "stops");
   if (!closed) {
     if (!reader.AtEnd()) Fail("a run that ended early went on to %s", Describe(*reader.Peek()).c_str());
     return phases;

@@ -17,7 +17,7 @@ struct ProgressPhase {
   int startHigh;               // the range's maximum as the bar gave it at the phase's first pump
   std::vector<int> positions;  // the bar's position at the pump after each step
   std::vector<int> highs;      // and its range's maximum there
-  bool lastPainted = true;     // the last step was shown at once, not left for a later paint
+  bool lastPainted = true;     // the last step was taken with the bar's redrawing on
 };
 
 class ProgressProbe {
@@ -33,8 +33,8 @@ class ProgressProbe {
 
   // The records read as the protocol lays them out: pumps before the work;
   // then for each phase PBM_SETRANGE with minimum 0, PBM_SETSTEP 1,
-  // PBM_SETPOS 0 and a pump, then PBM_STEPIT (alone, or between
-  // WM_SETREDRAW off and on) and a pump per unit of work;
+  // PBM_SETPOS 0 and a pump, then PBM_STEPIT and a pump per unit of work,
+  // with the bar's redrawing perhaps held back in between;
   // and last WM_CLOSE to the window and a pump. A run that ended in a fatal
   // error (closed false) may stop after any pump instead. Fails saying what
   // was out of place.
