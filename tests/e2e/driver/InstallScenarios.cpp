@@ -37,6 +37,7 @@ struct InstallOptions {
   std::string exe;                            // the program; the one under test when empty
   bool probe = true;                          // record the progress protocol
   std::function<void(SetupRun&)> beforeNext;  // last thing done on page 5
+  DWORD limitMs = WAIT_LIMIT_MS;              // for the install step to end
 };
 
 struct InstallRun {
@@ -65,7 +66,7 @@ InstallRun Install(const Context& context, const std::string& directory, const I
   run.Click(page, NEXT);
 
   InstallRun outcome;
-  const Screen screen = run.Next("Next on page 5, through the install step");
+  const Screen screen = run.Next("Next on page 5, through the install step", options.limitMs);
   if (screen.kind == ScreenKind::Page && screen.page == 107) {
     outcome.completed = true;
     if (probe) outcome.phases = probe->Phases(true);
@@ -563,6 +564,29 @@ void ArchiveNames(Context& context) {
   }
 }
 
+// 65,536 entries: the bar's range takes the low 16 bits of the count, which
+// are 0, and still steps once per entry. All of one name, so that the run
+// writes one file again and again rather than a tree of 65,536.
+void SixteenBitEntryRange(Context& context) {
+  const int entries = 65536;
+  Kit kit(entries, KitFile{"SAME.TXT", ""});
+  kit[0].data = "the first entry's data";
+  kit[1].data = "never written";
+  WriteMedium(context.workDir, kit);
+  const std::string archive = PackArchive(kit);
+  InstallOptions options;
+  options.limitMs = 180000;
+  const InstallRun run = Install(context, KitDir(context), options);
+  Expect(run.completed, "65,536 entries: the installation said \"%s\"", run.fatal.c_str());
+  Expect(run.phases.size() == 2, "the bar ran %zu times", run.phases.size());
+  ExpectPhase(run.phases[0], EXPANSION_RANGE, ReadsFor(archive.size()), "65,536 entries, the expansion");
+  Expect(run.phases[1].range == 0, "65,536 entries set the range with 0x%llx, not 0",
+         static_cast<unsigned long long>(run.phases[1].range));
+  Expect(run.phases[1].positions.size() == static_cast<std::size_t>(entries), "the bar stepped %zu times for %d entries",
+         run.phases[1].positions.size(), entries);
+  ExpectInstalledTree(KitDir(context), {kit[0]}, "after 65,536 entries of one name");
+}
+
 // Drives Q: and R: are small file systems of their own, mapped by the
 // scenario's script: Q: too small for the archive, R: holding the archive
 // but not the files as well.
@@ -627,6 +651,7 @@ const std::vector<Scenario>& InstallScenarios() {
       {"hostile-archives", HostileArchives},
       {"archive-names", ArchiveNames},
       {"full-disk", FullDisk},
+      {"entries-65536", SixteenBitEntryRange},
   };
   return scenarios;
 }
