@@ -25,8 +25,8 @@ struct Freer {
   void operator()(void* block) const { std::free(block); }
 };
 
-// Closes an LZ or file handle from LZInit or LZOpenFileA; a failed one holds
-// a negative value and is left alone.
+// Closes the expansion handle from LZInit, which also closes the file under
+// it; a failed one holds a negative value and is left alone.
 class LzHandle {
  public:
   explicit LzHandle(INT handle) : handle_(handle) {}
@@ -61,6 +61,34 @@ std::int64_t StatedLength(HFILE source) {
   return length;
 }
 
+// The archive being written, as a file handle for _lwrite; a failed one
+// holds HFILE_ERROR and is left alone. It is closed with _lclose: LZClose
+// takes the values of its own expansion handles for its own, and a file
+// handle may have one of them.
+class Destination {
+ public:
+  // Creates the file, or empties an existing one, for writing.
+  explicit Destination(const char* path) {
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Kernel handles keep to 32 bits, on 64-bit Windows too, which is what
+    // lets the file functions take them as HFILE.
+    if (file != INVALID_HANDLE_VALUE) handle_ = static_cast<HFILE>(HandleToLong(file));
+  }
+  ~Destination() { Close(); }
+  Destination(const Destination&) = delete;
+  Destination& operator=(const Destination&) = delete;
+  void Close() {
+    if (handle_ != HFILE_ERROR) _lclose(handle_);
+    handle_ = HFILE_ERROR;
+  }
+  HFILE Get() const { return handle_; }
+  bool Valid() const { return handle_ != HFILE_ERROR; }
+
+ private:
+  HFILE handle_ = HFILE_ERROR;
+};
+
 }  // namespace
 
 void ExpandPayload(HWND window) {
@@ -85,8 +113,11 @@ void ExpandPayload(HWND window) {
   ProgressBegin(window, EXPAND_UNITS);
   // An existing archive is emptied. A destination that cannot be created
   // (its directory is missing) is found out when the archive is opened.
-  OFSTRUCT destinationInfo = {};
-  LzHandle output(LZOpenFileA(destination, &destinationInfo, OF_CREATE));
+  // LZOpenFileA would create it as OpenFile does, which keeps the full path
+  // in a record of 128 characters and so refuses any installation directory
+  // longer than 118; the handle from CreateFileA serves _lwrite and LZClose
+  // alike.
+  Destination output(destination);
 
   std::int64_t expanded = 0;
   for (;;) {

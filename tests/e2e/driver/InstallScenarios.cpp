@@ -309,6 +309,25 @@ void LongDirectoryField(Context& context) {
   Expect(run.phases.empty(), "the bar was set up although nothing could be expanded");
 }
 
+// The longest directory whose archive fits its 260-byte path, 250
+// characters, installs (with names short enough to fit below it); one more
+// and nothing is expanded.
+void LongestDirectory(Context& context) {
+  const Kit kit = {{"A.TXT", "a"}, {"B\\C.TXT", "c"}};
+  WriteMedium(context.workDir, kit);
+  std::string longest = context.workDir + "\\";
+  longest += std::string(250 - longest.size(), 'L');
+  const InstallRun run = Install(context, longest);
+  ExpectBothPhases(run, PackArchive(kit).size(), kit.size(), "a directory of 250 characters");
+  ExpectInstalledTree(longest, kit, "a directory of 250 characters");
+
+  const std::string tooLong = longest + "M";
+  const InstallRun refused = Install(context, tooLong);
+  ExpectFatalRun(refused, CANNOT_OPEN_LIBRARY, "a directory of 251 characters");
+  Expect(refused.phases.empty(), "the bar was set up although nothing could be expanded");
+  Expect(IsDirectory(tooLong) && IsEmptyDirectory(tooLong), "the 251-character directory is not there, empty");
+}
+
 // An empty field: the archive and the kit go to the root of the current
 // drive, which here is a drive of the scenario's own.
 void EmptyDirectoryField(Context& context) {
@@ -643,6 +662,7 @@ const std::vector<Scenario>& InstallScenarios() {
       {"archive-overwritten", ArchiveOverwritten},
       {"directory-one-level", OnlyOneLevelIsCreated},
       {"directory-field-300", LongDirectoryField},
+      {"directory-250", LongestDirectory},
       {"directory-field-empty", EmptyDirectoryField},
       {"no-decompress-buffer", NoDecompressBuffer},
       {"close-during-work", CloseDuringTheWork},
