@@ -346,6 +346,7 @@ const std::vector<Scenario>& Scenarios() {
   static const std::vector<Scenario> all = [] {
     std::vector<Scenario> scenarios = WizardScenarios();
     for (const Scenario& s : InstallScenarios()) scenarios.push_back(s);
+    for (const Scenario& s : IntegrationScenarios()) scenarios.push_back(s);
     return scenarios;
   }();
   return all;

@@ -19,6 +19,7 @@ struct Scenario {
 const std::vector<Scenario>& Scenarios();
 const std::vector<Scenario>& WizardScenarios();
 const std::vector<Scenario>& InstallScenarios();
+const std::vector<Scenario>& IntegrationScenarios();
 
 // A walk through a real medium that pictures every window; no test of its own.
 void Tour(Context& context);
