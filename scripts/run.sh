@@ -3,8 +3,12 @@
 # builds the program and the kit builder, makes the medium from sample/kit,
 # and starts the setup from it. With $DISPLAY set the wizard opens in a
 # window there for you to walk; without one it runs headless in a virtual X
-# server, where the test driver walks the pages and saves a picture of each
-# window under build/screenshots/.
+# server, where the test driver walks a whole installation (answering Yes on
+# the environment page), saves a picture of each window under
+# build/screenshots/, and then shows what the installation did.
+#
+# Wine has no group converter; a stand-in of the tests takes its place in the
+# prefix's Windows directory and records how it was started.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -16,6 +20,7 @@ for preset in native win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
+grpconv=$root/build/win64/tests/e2e/grpconv.exe
 
 medium=$root/build/sample-medium
 echo "== medium: $medium"
@@ -25,6 +30,8 @@ ls -l "$medium"
 if [ -n "${DISPLAY:-}" ]; then
   # A prefix of its own, so the run leaves the user's ~/.wine alone.
   export WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  timeout 120 wineboot --init >/dev/null 2>&1 || true
+  cp "$grpconv" "$WINEPREFIX/drive_c/windows/grpconv.exe"
   echo "== SETUP.EXE on $DISPLAY (prefix $WINEPREFIX)"
   cd "$medium"
   status=0
@@ -36,10 +43,12 @@ fi
 session=$root/build/run-session
 pictures=$root/build/screenshots
 trap 'tests/e2e/wine-session.sh stop "$session"' EXIT
-tests/e2e/wine-session.sh start "$session"
+tests/e2e/wine-session.sh start "$session" "$grpconv"
+# shellcheck source=/dev/null
+source "$session/env.sh"
 rm -rf "$pictures"
 mkdir -p "$pictures"
-echo "== SETUP.EXE headless: the driver walks the wizard"
+echo "== SETUP.EXE headless: the driver walks a whole installation"
 (cd "$medium" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/win64/tests/e2e/driver.exe" \
   "$medium/SETUP.EXE" tour "$pictures")
 for bmp in "$pictures"/*.bmp; do
@@ -48,3 +57,22 @@ for bmp in "$pictures"/*.bmp; do
 done
 echo "== pictures of every window in $pictures:"
 ls "$pictures"
+
+drive_c=$WINEPREFIX/drive_c
+echo
+echo "== what the installation did (drive C: is $drive_c)"
+echo "-- the installed tree, C:\\QUENV98:"
+(cd "$drive_c/QUENV98" && find . -type f -printf '%10s  %P\n' | sort -k2)
+echo "-- C:\\AUTOEXEC.BAT (backed up as AUTOEXEC.QVB when it existed before):"
+tr -d '\r' <"$drive_c/AUTOEXEC.BAT" | sed 's/^/   /'
+[ -f "$drive_c/AUTOEXEC.QVB" ] && echo "   (AUTOEXEC.QVB holds the file as it was)"
+echo "-- C:\\windows\\SETUP.INI, the group converter's input:"
+tr -d '\r' <"$drive_c/windows/SETUP.INI" | sed 's/^/   /'
+# The converter runs on its own; its record appears once it is done.
+log=$drive_c/windows/GRPCONV.LOG
+for _ in $(seq 100); do
+  [ -f "$log" ] && break
+  sleep 0.1
+done
+[ -f "$log" ] || { echo "run: the group converter left no record within 10 s" >&2; exit 1; }
+echo "-- the group converter was started as: $(tr -d '\r' <"$log" | sed -n 's/^command=//p')"

@@ -301,7 +301,8 @@ void PageCannotBeShown(Context& context) {
 }  // namespace
 
 // The road a user takes on a real medium, with a picture of every window:
-// the documents are the medium's own and the directory is the default one.
+// the documents are the medium's own, the directory is the default one, and
+// the environment settings are added.
 void Tour(Context& context) {
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   RepaintSentinel sentinel;
@@ -315,8 +316,8 @@ void Tour(Context& context) {
   }
   page = ThroughInstallStep(run, page, context, false);
   Picture(context, page, "7-environment");
-  run.Click(page, BACK);
-  ExpectCompletionNotice(run, sentinel, "No on page 7", &context);
+  run.Click(page, NEXT);
+  ExpectCompletionNotice(run, sentinel, "Yes on page 7", &context);
 }
 
 const std::vector<Scenario>& WizardScenarios() {
