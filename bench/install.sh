@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# The install step of SETUP.EXE under Wine, against the platform's own work
+# on the same data, and how it scales with the number of entries.
+#
+# 1. A medium of the x86_64 MinGW-w64 SDK tree (include/ and lib/, about 150
+#    MB in 2,500 files, links resolved), made by kitpack. The install step is
+#    timed by the test driver from Next on page 5 to page 7; beside it, in the
+#    same Wine session, Wine's lz32 expanding the same DATA.CMP (the
+#    lzexpand test program, the installer's own calls) and Wine's xcopy /E of
+#    the same tree. Both of those are started from the shell, so the cost of
+#    starting a Wine program is measured too and taken off. Best of RUNS.
+#    The installed tree is compared with the SDK tree, byte for byte.
+# 2. Media of 1,024, 4,096, 16,384 and 65,536 small entries: the install
+#    step's time per entry for each.
+#
+#   bench/install.sh [RUNS]      (default 3; builds native and win64 first)
+# Figures only: nothing here passes or fails on a time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+runs=${1:-3}
+
+for preset in native win64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" >/dev/null
+done
+kitpack=$root/build/native/src/kit/kitpack
+setup=$root/build/win64/src/SETUP.EXE
+driver=$root/build/win64/tests/e2e/driver.exe
+lzexpand=$root/build/win64/tests/lzexpand/lzexpand.exe
+sdk=/usr/x86_64-w64-mingw32
+[ -d "$sdk/include" ] || { echo "install bench: $sdk is missing (g++-mingw-w64-x86-64)" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench-install.XXXXXX")
+session=$work/session
+trap '"$root/tests/e2e/wine-session.sh" stop "$session" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
+"$root/tests/e2e/wine-session.sh" start "$session" >/dev/null
+# shellcheck source=/dev/null
+source "$session/env.sh"
+drive_c=$WINEPREFIX/drive_c
+run() { "$root/tests/e2e/wine-run.sh" "$session" 3600 "$@"; }
+
+# Wall-clock seconds of a command, its output discarded.
+seconds() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
+smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+
+# The install step of the medium in a folder into a directory of drive C:,
+# as the driver timed it.
+install_step() {
+  local medium=$1 target=$2
+  rm -rf "${drive_c:?}/$target"
+  (cd "$medium" && run "$driver" "$setup" time-install "C:\\$target") | tr -d '\r' |
+    sed -n 's/^install step: \([0-9.]*\) s$/\1/p'
+}
+
+make_kit() {
+  local kit=$1
+  printf 'Licence\r\n' >"$kit/LICENSE.TXT"
+  printf 'Information\r\n' >"$kit/README.TXT"
+  printf '[progman.groups]\r\n' >"$kit/SHELLINK.DAT"
+}
+
+echo "install bench: copying $sdk/include and $sdk/lib"
+mkdir -p "$work/sdk/files"
+cp -rL "$sdk/include" "$sdk/lib" "$work/sdk/files/"
+make_kit "$work/sdk"
+tree=$work/sdk/files
+files=$(find "$tree" -type f | wc -l)
+bytes=$(du -sb "$tree" | cut -f1)
+"$kitpack" medium "$work/sdk" "$work/medium" --setup "$setup" >/dev/null 2>&1
+cmp_bytes=$(stat -c %s "$work/medium/DATA.CMP")
+find "$tree" "$work/medium" -type f -exec cat {} + >/dev/null  # into the page cache
+
+tree_win="Z:${tree//\//\\}"
+best_install="" best_lz="" best_xcopy="" best_start=""
+for i in $(seq "$runs"); do
+  echo "install bench: run $i of $runs"
+  t=$(install_step "$work/medium" SDK)
+  [ -n "$t" ] || { echo "install bench: the driver did not time the install step" >&2; exit 1; }
+  best_install=$(smaller "$t" "$best_install")
+  rm -f "$drive_c/DATA.VNX"
+  best_lz=$(smaller "$(seconds run "$lzexpand" "Z:${work//\//\\}\\medium\\DATA.CMP" 'C:\DATA.VNX')" "$best_lz")
+  rm -rf "$drive_c/XCOPY"
+  best_xcopy=$(smaller "$(seconds run xcopy /E /I /Q /Y "$tree_win" 'C:\XCOPY')" "$best_xcopy")
+  # A Wine program that does nothing: lzexpand without arguments.
+  best_start=$(smaller "$(seconds run "$lzexpand")" "$best_start")
+done
+identical="DIFFERS from the SDK tree"
+diff -r "$tree" "$drive_c/SDK" >/dev/null && identical="byte for byte the SDK tree"
+"$kitpack" pack "$tree" -o "$work/packed.vnx" >/dev/null 2>&1
+expanded="lz32's expansion DIFFERS from the archive kitpack packs"
+cmp -s "$drive_c/DATA.VNX" "$work/packed.vnx" && expanded="lz32's expansion is the archive kitpack packs, byte for byte"
+
+lz_net=$(awk -v a="$best_lz" -v s="$best_start" 'BEGIN { printf "%.3f", a - s }')
+xcopy_net=$(awk -v a="$best_xcopy" -v s="$best_start" 'BEGIN { printf "%.3f", a - s }')
+echo
+echo "SDK tree: $files files, $bytes bytes; DATA.CMP $cmp_bytes bytes"
+echo "Best of $runs runs under Wine, seconds:"
+printf '  %-44s %8s\n' "SETUP.EXE install step (Next on page 5 to page 7)" "$best_install"
+printf '  %-44s %8s  (%s started from the shell)\n' "lz32 expanding DATA.CMP (lzexpand)" "$lz_net" "$best_lz"
+printf '  %-44s %8s  (%s started from the shell)\n' "xcopy /E of the tree" "$xcopy_net" "$best_xcopy"
+printf '  %-44s %8s\n' "starting a Wine program that does nothing" "$best_start"
+awk -v i="$best_install" -v l="$lz_net" -v x="$xcopy_net" \
+  'BEGIN { printf "  install / (lzexpand + xcopy) = %.2f   (goal: 1.5 or less)\n", i / (l + x) }'
+echo "  installed tree: $identical"
+echo "  $expanded"
+
+echo
+echo "Scaling: media of small entries (64 bytes each, 256 to a directory)"
+printf '  %8s %10s %14s\n' entries seconds "us per entry"
+first_per=""
+for n in 1024 4096 16384 65536; do
+  kit=$work/scale$n
+  mkdir -p "$kit/files"
+  make_kit "$kit"
+  (cd "$kit/files" && for ((d = 0; d * 256 < n; d++)); do
+    dir=$(printf 'D%03d' "$d")
+    mkdir -p "$dir"
+    for ((f = d * 256; f < (d + 1) * 256 && f < n; f++)); do
+      printf 'entry %08d of the scaling medium, 64 bytes long...........\n' "$f" >"$dir/$(printf 'F%05d.TXT' "$f")"
+    done
+  done)
+  "$kitpack" medium "$kit" "$kit/medium" --setup "$setup" >/dev/null 2>&1
+  t=$(install_step "$kit/medium" "SCALE$n")
+  [ -n "$t" ] || { echo "install bench: the driver did not time the install step of $n entries" >&2; exit 1; }
+  per=$(awk -v t="$t" -v n="$n" 'BEGIN { printf "%.1f", t * 1e6 / n }')
+  [ -n "$first_per" ] || first_per=$per
+  printf '  %8d %10s %14s\n' "$n" "$t" "$per"
+  rm -rf "${drive_c:?}/SCALE$n" "$kit"
+done
+awk -v a="$per" -v b="$first_per" \
+  'BEGIN { printf "  per entry at 65,536 / per entry at 1,024 = %.2f   (goal: 1.5 or less)\n", a / b }'
