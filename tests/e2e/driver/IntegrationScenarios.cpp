@@ -435,11 +435,11 @@ void ShortcutLineCases(Context& context) {
 void ShortcutLinesTooLong(Context& context) {
   PrefixFilesKept kept;
   // A converted line passes 1023 characters within one read of the list
-  // only below an installation directory of 128 characters or more, and the
-  // platform's LZ library cannot write the archive into one that long: it
-  // names its output in a buffer of 128. So the directory is spelled long
-  // and names a short one, LONG in the current directory: "." components
-  // that the platform drops, but that count in every path the list gives.
+  // only below an installation directory of 128 characters or more. The
+  // directory is spelled that long but names a short one, LONG in the
+  // current directory: "." components, which the platform drops but which
+  // count in every path the list gives, so that the kit's own paths stay
+  // short.
   std::string dir;
   while (dir.size() < 196) dir += ".\\";
   dir += "LONG";
