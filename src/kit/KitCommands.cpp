@@ -256,17 +256,7 @@ int VerifyMedium(const fs::path& medium) {
   ArchiveSource source;
   LibraryCheck check;
   if (!OpenAndVerify(payload, source, check)) return 1;
-  // A second pass over the same bytes gathers the entry names.
   std::string error;
-  if (!RewindArchiveSource(payload, source, error)) return Fail(error);
-  LibraryScanner scanner(*source.input);
-  if (!scanner.ReadHeader(error)) return Fail(payload.string() + ": " + error);
-  std::vector<std::string> names;
-  ScannedEntry entry;
-  for (ScanStep step; (step = scanner.Next(entry, error)) != ScanStep::End;) {
-    if (step == ScanStep::Invalid) return Fail(payload.string() + ": " + error);
-    names.push_back(entry.name);
-  }
 
   std::vector<std::vector<std::uint8_t>> texts;
   for (const char* name : MEDIUM_TEXT_FILES) {
@@ -274,7 +264,7 @@ int VerifyMedium(const fs::path& medium) {
     if (!ReadWholeFile(medium / name, texts.back(), error)) return Fail(error);
   }
   std::size_t shortcuts = 0;
-  if (!ShortcutListHolds(medium / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names,
+  if (!ShortcutListHolds(medium / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], check.names,
                          shortcuts)) {
     return 1;
   }

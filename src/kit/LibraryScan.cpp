@@ -203,6 +203,7 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
       break;
     }
     ++check.entries;
+    check.names.push_back(entry.name);
     std::string label = EntryLabel(entry.index, entry.name);
     // Any field of a damaged header may be wrong, its size among them, so
     // nothing after it can be placed with any confidence.

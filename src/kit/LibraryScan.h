@@ -107,6 +107,7 @@ class LibraryScanner {
 
 struct LibraryCheck {
   std::size_t entries = 0;
+  std::vector<std::string> names;  // of the entries, in archive order
   std::uint64_t dataBytes = 0;
   std::vector<std::string> problems;
 };

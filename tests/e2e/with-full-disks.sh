@@ -17,8 +17,8 @@ cleanup() {
   for point in "${mounted[@]}"; do umount "$point" 2>/dev/null || true; done
 }
 trap cleanup EXIT
-for spec in q:512k r:1200k; do
-  letter=${spec%%:*} size=${spec#*:}
+for disk in q:512k r:1200k; do
+  letter=${disk%%:*} size=${disk#*:}
   point=$disks/$letter
   mkdir -p "$point"
   umount "$point" 2>/dev/null || true
