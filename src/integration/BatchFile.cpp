@@ -23,7 +23,7 @@ BatchFileEnd InspectBatchFile(const char* path) {
   bool marked = false;
   std::uint64_t markAt = 0;
   int lastKept = -1;
-  unsigned char chunk[4096];
+  unsigned char chunk[BATCH_READ_CHUNK];
   std::size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
     for (std::size_t i = 0; i < got; ++i) {
@@ -48,6 +48,9 @@ BatchFileEnd InspectBatchFile(const char* path) {
 
 bool WriteCompilerSettings(std::FILE* batch, const char* installDir, bool lineEndFirst) {
   if (lineEndFirst && std::fputs("\n", batch) < 0) return false;
-  return std::fprintf(batch, "SET WCC386=%%WCC386%% /zp1\n") >= 0 && std::fprintf(batch, "SET CL=%%CL%% /Zp1\n") >= 0 &&
-         std::fprintf(batch, "SET INCLUDE=%%INCLUDE%%;%s\n", installDir) >= 0;
+  // Written piece by piece rather than formatted: the directory is text,
+  // never a format, and its length needs no bound.
+  return std::fputs("SET WCC386=%WCC386% /zp1\n", batch) >= 0 && std::fputs("SET CL=%CL% /Zp1\n", batch) >= 0 &&
+         std::fputs("SET INCLUDE=%INCLUDE%;", batch) >= 0 && std::fputs(installDir, batch) >= 0 &&
+         std::fputs("\n", batch) >= 0;
 }

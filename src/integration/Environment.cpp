@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/Format.h"
 #include "integration/BatchFile.h"
 #include "wizard/WizardState.h"
 
@@ -20,7 +21,7 @@ const char TEXT_AFTER_MARK_TEXT[] = "The environment variables were not set: %s 
 // that was extended. The installation goes on after the box.
 void WarnNotSet(const char* format, const char* batchPath) {
   char text[PATH_BUFFER + 128];
-  std::snprintf(text, sizeof text, format, batchPath);
+  FormatText(text, sizeof text, format, batchPath);
   MessageBoxA(nullptr, text, "Warning", MB_OK | MB_ICONWARNING);
 }
 
@@ -29,9 +30,13 @@ void WarnNotSet(const char* format, const char* batchPath) {
 bool CutFile(const char* path, std::uint64_t length) {
   HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  LARGE_INTEGER at;
-  at.QuadPart = static_cast<LONGLONG>(length);
-  const bool cut = SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  // The low half is returned and may read as the error value: only the
+  // last error tells a failure from a position of 0xFFFFFFFF.
+  LONG high = static_cast<LONG>(length >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(file, static_cast<LONG>(length & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  const bool moved = low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+  const bool cut = moved && SetEndOfFile(file);
   const bool closed = CloseHandle(file) != 0;
   return cut && closed;
 }
@@ -49,8 +54,8 @@ void SetCompilerEnvironment() {
   // The drive letter is taken as it is; both names fit any buffer.
   char batchPath[PATH_BUFFER];
   char backupPath[PATH_BUFFER];
-  std::snprintf(batchPath, sizeof batchPath, "%c:\\%s", windows[0], BATCH_NAME);
-  std::snprintf(backupPath, sizeof backupPath, "%c:\\%s", windows[0], BACKUP_NAME);
+  FormatText(batchPath, sizeof batchPath, "%c:\\%s", windows[0], BATCH_NAME);
+  FormatText(backupPath, sizeof backupPath, "%c:\\%s", windows[0], BACKUP_NAME);
 
   // The backup holds the batch file as it stood before this run, byte for
   // byte. Its result is not looked at: without a batch file there is simply

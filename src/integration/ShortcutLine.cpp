@@ -1,9 +1,9 @@
 #include "integration/ShortcutLine.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "base/Format.h"
 #include "integration/ListField.h"
 
 namespace {
@@ -24,8 +24,7 @@ ListFieldSpan FieldOrEmpty(const char* text, int n) {
 // installDir followed directly by the field; false when that does not fit.
 bool JoinPath(char (&path)[SHORTCUT_PATH_SIZE], const char* installDir, const ListFieldSpan& field) {
   if (field.length >= SHORTCUT_PATH_SIZE) return false;
-  int written = std::snprintf(path, sizeof path, "%s%.*s", installDir, static_cast<int>(field.length), field.start);
-  return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
+  return FormatText(path, sizeof path, "%s%.*s", installDir, static_cast<int>(field.length), field.start);
 }
 
 }  // namespace
@@ -52,9 +51,10 @@ LineConversion ConvertShortcutLine(const char* line, const char* installDir, Sho
 
   std::unique_ptr<char, Freer> result(static_cast<char*>(std::malloc(SHORTCUT_LINE_SIZE)));
   if (!result) return LineConversion::OutOfMemory;
-  int written = std::snprintf(result.get(), SHORTCUT_LINE_SIZE, "\"%.*s\",\"%s\",\"%s\",,,\"%s\"\n",
-                              static_cast<int>(first.length), first.start, position2, secondPath, thirdPath);
-  if (written < 0 || static_cast<std::size_t>(written) >= SHORTCUT_LINE_SIZE) return LineConversion::LineTooLong;
+  if (!FormatText(result.get(), SHORTCUT_LINE_SIZE, "\"%.*s\",\"%s\",\"%s\",,,\"%s\"\n", static_cast<int>(first.length),
+                  first.start, position2, secondPath, thirdPath)) {
+    return LineConversion::LineTooLong;
+  }
   *converted = result.release();
   return LineConversion::Converted;
 }

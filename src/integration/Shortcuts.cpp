@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/Format.h"
 #include "integration/ShortcutList.h"
 #include "wizard/Entry.h"
 #include "wizard/Fatal.h"
@@ -38,8 +39,7 @@ bool IniPath(char (&path)[PATH_BUFFER]) {
   char windows[PATH_BUFFER];
   const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
   if (got == 0 || got >= sizeof windows) return false;
-  const int written = std::snprintf(path, sizeof path, "%s\\%s", windows, INI_NAME);
-  return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
+  return FormatText(path, sizeof path, "%s\\%s", windows, INI_NAME);
 }
 
 }  // namespace

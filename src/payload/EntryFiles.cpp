@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/Format.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
@@ -38,8 +39,7 @@ bool ForEachEntryDirectory(const char* directory, const char* name, void (*creat
     if (!IsSeparator(name[i])) continue;
     if (prefix[0] != '\0' && !Append(prefix, sizeof prefix, "\\", 1)) return false;
     if (!Append(prefix, sizeof prefix, name + start, i - start)) return false;
-    const int length = std::snprintf(path, sizeof path, "%s\\%s", directory, prefix);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return false;
+    if (!FormatText(path, sizeof path, "%s\\%s", directory, prefix)) return false;
     create(path, context);
     start = i + 1;
   }
@@ -49,8 +49,7 @@ bool ForEachEntryDirectory(const char* directory, const char* name, void (*creat
 bool WriteEntryFile(std::FILE* archive, std::int64_t dataOffset, std::int32_t size, const char* directory,
                     const char* name, unsigned char* buffer) {
   char path[FILE_PATH_BUFFER];
-  const int length = std::snprintf(path, sizeof path, "%s\\%s", directory, name);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return false;
+  if (!FormatText(path, sizeof path, "%s\\%s", directory, name)) return false;
   if (size < 0 || !SeekTo(archive, dataOffset)) return false;
 
   std::FILE* output = std::fopen(path, "wb");

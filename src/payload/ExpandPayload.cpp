@@ -4,12 +4,11 @@
 #include <lzexpand.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <string>
 
-#include "kit/szdd/SzddFormat.h"
+#include "base/Format.h"
+#include "base/SzddHeader.h"
 #include "payload/LibraryFormat.h"
 #include "wizard/Fatal.h"
 #include "wizard/Progress.h"
@@ -56,8 +55,7 @@ std::int64_t StatedLength(HFILE source) {
   _llseek(source, 0, FILE_BEGIN);
   if (got != sizeof header) return -1;
   std::uint32_t length = 0;
-  std::string ignored;
-  if (!SzddReadHeader(header, sizeof header, length, ignored)) return -1;
+  if (SzddParseHeader(header, sizeof header, length) != SzddHeaderCheck::Ok) return -1;
   return length;
 }
 
@@ -107,16 +105,17 @@ void ExpandPayload(HWND window) {
   // An installation directory too long for the archive's path would cut it
   // short into a path naming something else: no byte is expanded then.
   char destination[PATH_BUFFER];
-  const int length = std::snprintf(destination, sizeof destination, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof destination) ReportFatal(FATAL_OPEN_LIBRARY);
+  if (!FormatText(destination, sizeof destination, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) {
+    ReportFatal(FATAL_OPEN_LIBRARY);
+  }
 
   ProgressBegin(window, EXPAND_UNITS);
   // An existing archive is emptied. A destination that cannot be created
   // (its directory is missing) is found out when the archive is opened.
   // LZOpenFileA would create it as OpenFile does, which keeps the full path
   // in a record of 128 characters and so refuses any installation directory
-  // longer than 118; the handle from CreateFileA serves _lwrite and LZClose
-  // alike.
+  // longer than 118. The handle from CreateFileA serves _lwrite, and is
+  // closed with _lclose (see Destination).
   Destination output(destination);
 
   std::int64_t expanded = 0;

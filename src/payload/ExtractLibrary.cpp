@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/Format.h"
 #include "payload/EntryFiles.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
@@ -23,21 +24,18 @@ struct Freer {
   void operator()(void* block) const { std::free(block); }
 };
 
-// Built by the count pass, used by the extraction pass, released after it.
-LibraryIndex ArchiveIndex;
-
 // The archive's path in the installation directory. The page's field holds
 // at most 258 characters, so it always fits the 272 bytes of the passes.
 void FormArchivePath(char* path, std::size_t size) {
-  const int length = std::snprintf(path, size, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
-  if (length < 0 || static_cast<std::size_t>(length) >= size) ReportFatal(FATAL_OPEN_LIBRARY);
+  if (!FormatText(path, size, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
 }
 
 void CreateOneDirectory(const char* path, void*) { CreateDirectoryA(path, nullptr); }
 
-}  // namespace
-
-int LibraryCountEntries() {
+// The count pass, into the index that the extraction then walks. The index
+// lives in the caller's frame rather than in process-wide storage: a global
+// object with a destructor needs start-up code that SETUP.EXE does without.
+int CountEntries(LibraryIndex& index) {
   char path[ENTRY_DIRECTORY_BUFFER];
   FormArchivePath(path, sizeof path);
   if (!LibraryOpen(path, LIBRARY_ACCESS_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
@@ -46,11 +44,11 @@ int LibraryCountEntries() {
     LibraryClose();
     return -1;
   }
-  const IndexResult result = IndexLibrary(archive.get(), InstallDir, ArchiveIndex);
+  const IndexResult result = IndexLibrary(archive.get(), InstallDir, index);
   archive.reset();
   LibraryClose();
   switch (result) {
-    case IndexResult::Ok: return static_cast<int>(ArchiveIndex.Count());
+    case IndexResult::Ok: return static_cast<int>(index.Count());
     case IndexResult::Unreadable: return -1;
     case IndexResult::NoMemory: ReportFatal(FATAL_OUT_OF_MEMORY);
     case IndexResult::Invalid: break;
@@ -58,10 +56,18 @@ int LibraryCountEntries() {
   ReportFatal(FATAL_OPEN_LIBRARY);
 }
 
+}  // namespace
+
+int LibraryCountEntries() {
+  LibraryIndex index;
+  return CountEntries(index);
+}
+
 void ExtractLibrary(HWND window) {
   // An archive that verified a moment ago but cannot be read now would
   // otherwise install nothing and still end in the completion notice.
-  const int count = LibraryCountEntries();
+  LibraryIndex index;
+  const int count = CountEntries(index);
   if (count < 0) ReportFatal(FATAL_OPEN_LIBRARY);
 
   char path[ENTRY_DIRECTORY_BUFFER];
@@ -75,18 +81,17 @@ void ExtractLibrary(HWND window) {
   ProgressBegin(window, count);
   // One stream, front to back: each entry's data follows its header, except
   // where an earlier entry of the same name gives the data.
-  for (std::size_t i = 0; i < ArchiveIndex.Count(); ++i) {
-    const char* name = ArchiveIndex.Name(i);
-    const IndexedEntry& source = ArchiveIndex[ArchiveIndex[i].source];
+  for (std::size_t i = 0; i < index.Count(); ++i) {
+    const char* name = index.Name(i);
+    const IndexedEntry& source = index[index[i].source];
     MakeEntryDirectories(InstallDir, name);
     if (!WriteEntryFile(walk.get(), source.dataOffset, source.size, InstallDir, name, buffer.get())) {
       ReportFatal(FATAL_EXTRACT_FILE);
     }
-    ProgressStep(window, i + 1 == ArchiveIndex.Count());
+    ProgressStep(window, i + 1 == index.Count());
   }
   walk.reset();
   LibraryClose();
-  ArchiveIndex.Clear();
 }
 
 void MakeEntryDirectories(const char* directory, const char* name) {
@@ -95,7 +100,6 @@ void MakeEntryDirectories(const char* directory, const char* name) {
 
 int DeleteLibraryArchive() {
   char path[PATH_BUFFER];
-  const int length = std::snprintf(path, sizeof path, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return -1;
+  if (!FormatText(path, sizeof path, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) return -1;
   return DeleteFileA(path) ? 0 : -1;
 }

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 // Checks the whole archive "DATA.VNX" in the installation directory and
-// counts its entries, keeping their index for the extraction: the count, or
+// counts its entries: the count, or
 // -1 when the archive cannot be read as a stream. Ends the process with
 // "Cannot open uncompressed library." when the archive is missing, lacks the
 // access name or breaks any rule the extraction relies on, before anything

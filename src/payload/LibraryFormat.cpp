@@ -1,7 +1,5 @@
 #include "payload/LibraryFormat.h"
 
-#include <zlib.h>
-
 #include <cstring>
 
 namespace {
@@ -105,18 +103,6 @@ int RestoreEntryHeader(LibraryEntryHeader& header) {
   if (EntrySize(header) < 0) return 0;
   DescrambleName(header.name, sizeof header.name);
   return 1;
-}
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t length) {
-  // zlib takes lengths as unsigned int: feed it in pieces that fit.
-  const auto* bytes = static_cast<const Bytef*>(data);
-  while (length > 0) {
-    const uInt piece = length > 0x40000000u ? 0x40000000u : static_cast<uInt>(length);
-    crc = static_cast<std::uint32_t>(crc32(crc, bytes, piece));
-    bytes += piece;
-    length -= piece;
-  }
-  return crc;
 }
 
 LibraryMarking ReadLibraryMarking(const LibraryHeader& header) {

@@ -1,9 +1,11 @@
 #include "payload/LibraryReader.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <new>
+
+#include "base/Format.h"
 
 LibraryReference CurrentLibrary = {nullptr, nullptr};
 
@@ -13,6 +15,10 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+struct Freer {
+  void operator()(void* block) const { std::free(block); }
+};
 
 constexpr std::size_t PATH_BUFFER_SIZE = 260;  // the joined output path, with its zero byte
 
@@ -108,15 +114,14 @@ int LibraryFind(const char* name, std::int32_t* offset, std::int32_t* size) {
 
 int LibraryExtract(const char* directory, const char* name) {
   if (!LibraryVerify()) return 0;
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[LIBRARY_COPY_BUFFER]);
+  std::unique_ptr<unsigned char, Freer> buffer(static_cast<unsigned char*>(std::malloc(LIBRARY_COPY_BUFFER)));
   if (!buffer) return 0;
   std::int32_t offset = 0;
   std::int32_t size = 0;
   if (!LibraryFind(name, &offset, &size)) return 0;
 
   char path[PATH_BUFFER_SIZE];
-  int length = std::snprintf(path, sizeof path, "%s\\%s", directory, name);
-  if (length < 0 || static_cast<std::size_t>(length) >= sizeof path) return 0;
+  if (!FormatText(path, sizeof path, "%s\\%s", directory, name)) return 0;
 
   FileHandle archive = OpenArchive();
   if (!archive) return 0;

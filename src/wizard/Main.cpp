@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <cstdlib>
+
 #include "wizard/Entry.h"
 #include "wizard/Screen.h"
 #include "wizard/Sequencer.h"
@@ -18,4 +20,20 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   RunWizard();
   RedrawDesktop();
   return 0;
+}
+
+// Where the system starts the program. The compiler runtime's start-up code
+// is built for newer processors than the program runs on, and brings much
+// that the program never uses; the system's C library (msvcrt.dll) sets
+// itself up when it is loaded, so this is all that the start needs: the
+// instance and the show state the program was started with, and the
+// runtime's normal exit with WinMain's result, which flushes open streams.
+// The command line is not read, so none is handed on.
+extern "C" void SetupEntry() {
+  STARTUPINFOA startup;
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  const int showCommand = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
+  char noArguments[] = "";
+  std::exit(WinMain(GetModuleHandleA(nullptr), nullptr, noArguments, showCommand));
 }

@@ -1,11 +1,7 @@
-// The install step (page 6), its modeless progress window, and the progress
-// protocol by which the installation phases drive the window's bar.
+// The install step's modeless progress window, and the progress protocol by
+// which the installation phases drive the window's bar.
 #pragma once
 #include <windows.h>
-
-// Creates the installation directory, shows the progress window, runs both
-// installation phases, deletes the library archive and closes the window.
-void RunInstallStep();
 
 // Dialog procedure of the progress window: centres it and hides it on close.
 INT_PTR CALLBACK ProgressDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,17 +2,17 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Format.h"
 #include "integration/Environment.h"
 #include "integration/Shortcuts.h"
 #include "resource.h"
 #include "wizard/Entry.h"
+#include "wizard/InstallStep.h"
 #include "wizard/Navigation.h"
 #include "wizard/Pages.h"
-#include "wizard/Progress.h"
 #include "wizard/TextFile.h"
 #include "wizard/WizardState.h"
 
@@ -45,7 +45,7 @@ void ShowDocumentPage(int templateId, const char* fileName) {
 // Page 4: the field opens with the default directory every time; whatever
 // Next handed back becomes the installation directory (empty otherwise).
 void ShowDirectoryPage() {
-  std::snprintf(DirectoryFieldInit, sizeof DirectoryFieldInit, "%s", DEFAULT_INSTALL_DIR);
+  FormatText(DirectoryFieldInit, sizeof DirectoryFieldInit, "%s", DEFAULT_INSTALL_DIR);
   PageText = nullptr;
   LastPageResult = ShowPage(IDD_DIRECTORY);
   std::memcpy(InstallDir, DirectoryFieldEntry, sizeof InstallDir);

@@ -33,7 +33,7 @@ class BatchFileTest : public testing::Test {
 };
 
 TEST_F(BatchFileTest, TellsWhatTheEndNeeds) {
-  const std::string text4096 = std::string(4095, 'A') + "\n";  // fills the first chunk the file is read in
+  const std::string chunk = std::string(BATCH_READ_CHUNK - 1, 'A') + "\n";  // fills the first chunk the file is read in
   struct {
     const char* why;
     std::string bytes;
@@ -51,9 +51,11 @@ TEST_F(BatchFileTest, TellsWhatTheEndNeeds) {
       {"a run of marks, as padded files have, is dropped whole", "ECHO\r\n\x1a\x1a\x1a\x1a", 6, false, false},
       {"a file that is only a mark keeps nothing and needs nothing", "\x1a", 0, false, false},
       {"text after the mark is never run, and cannot be appended after", "ECHO\r\n\x1aSET X=1\r\n", 6, false, true},
-      {"a mark at the end of the first chunk", text4096.substr(0, 4095) + "\x1a\x1a", 4095, true, false},
-      {"a mark at the start of the second chunk", text4096 + "\x1a", 4096, false, false},
-      {"text after the mark in the next chunk", text4096.substr(0, 4095) + "\x1a" + "\x1a" + "REM", 4095, true, true},
+      {"a mark at the end of the first chunk", chunk.substr(0, BATCH_READ_CHUNK - 1) + "\x1a\x1a", BATCH_READ_CHUNK - 1,
+       true, false},
+      {"a mark at the start of the second chunk", chunk + "\x1a", BATCH_READ_CHUNK, false, false},
+      {"text after the mark in the next chunk", chunk.substr(0, BATCH_READ_CHUNK - 1) + "\x1a" + "\x1a" + "REM",
+       BATCH_READ_CHUNK - 1, true, true},
   };
   for (const auto& row : rows) {
     Write(row.bytes);

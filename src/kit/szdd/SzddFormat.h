@@ -5,10 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// Header: magic, mode, last character of the expanded name, expanded length.
-constexpr std::uint8_t SZDD_MAGIC[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
-constexpr std::uint8_t SZDD_MODE_A = 'A';
-constexpr std::size_t SZDD_HEADER_SIZE = 14;
+#include "base/SzddHeader.h"
 
 // The window the expander keeps: 4096 bytes, all spaces at first, the first
 // expanded byte written 16 bytes before its end.

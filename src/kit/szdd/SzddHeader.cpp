@@ -10,19 +10,13 @@ void SzddWriteHeader(std::uint8_t* out, char lastChar, std::uint32_t length) {
 }
 
 bool SzddReadHeader(const std::uint8_t* data, std::size_t size, std::uint32_t& length, std::string& error) {
-  if (size < SZDD_HEADER_SIZE) {
-    error = "stream of " + std::to_string(size) + " bytes is shorter than the SZDD header";
-    return false;
+  switch (SzddParseHeader(data, size, length)) {
+    case SzddHeaderCheck::Ok: return true;
+    case SzddHeaderCheck::Short:
+      error = "stream of " + std::to_string(size) + " bytes is shorter than the SZDD header";
+      return false;
+    case SzddHeaderCheck::NoMagic: error = "not an SZDD stream (no SZDD magic)"; return false;
+    case SzddHeaderCheck::UnknownMode: error = "unknown SZDD compression mode " + std::to_string(data[8]); return false;
   }
-  if (std::memcmp(data, SZDD_MAGIC, sizeof SZDD_MAGIC) != 0) {
-    error = "not an SZDD stream (no SZDD magic)";
-    return false;
-  }
-  if (data[8] != SZDD_MODE_A) {
-    error = "unknown SZDD compression mode " + std::to_string(data[8]);
-    return false;
-  }
-  length = 0;
-  for (int i = 0; i < 4; ++i) length |= static_cast<std::uint32_t>(data[10 + i]) << (8 * i);
-  return true;
+  return false;
 }
