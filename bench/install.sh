@@ -13,28 +13,37 @@
 # 2. Media of 1,024, 4,096, 16,384 and 65,536 small entries: the install
 #    step's time per entry for each.
 #
-#   bench/install.sh [RUNS]      (default 3; builds native and win64 first)
+#   bench/install.sh [RUNS]      (default 3; builds native and the Windows build first)
+# The SETUP.EXE that ships, the 32-bit build, in a 32-bit prefix where this
+# machine executes 32-bit programs; the 64-bit build elsewhere.
 # Figures only: nothing here passes or fails on a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 runs=${1:-3}
 
-for preset in native win64; do
+if why=$(tests/e2e/can-run-32bit.sh); then
+  windows=win32
+else
+  echo "install bench: the 64-bit build, since $why"
+  windows=win64
+fi
+for preset in native "$windows"; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
 done
+echo "install bench: the $windows build of SETUP.EXE"
 kitpack=$root/build/native/src/kit/kitpack
-setup=$root/build/win64/src/SETUP.EXE
-driver=$root/build/win64/tests/e2e/driver.exe
-lzexpand=$root/build/win64/tests/lzexpand/lzexpand.exe
+setup=$root/build/$windows/src/SETUP.EXE
+driver=$root/build/$windows/tests/e2e/driver.exe
+lzexpand=$root/build/$windows/tests/lzexpand/lzexpand.exe
 sdk=/usr/x86_64-w64-mingw32
 [ -d "$sdk/include" ] || { echo "install bench: $sdk is missing (g++-mingw-w64-x86-64)" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench-install.XXXXXX")
 session=$work/session
 trap '"$root/tests/e2e/wine-session.sh" stop "$session" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-"$root/tests/e2e/wine-session.sh" start "$session" >/dev/null
+"$root/tests/e2e/wine-session.sh" start "$session" "$windows" >/dev/null
 # shellcheck source=/dev/null
 source "$session/env.sh"
 drive_c=$WINEPREFIX/drive_c

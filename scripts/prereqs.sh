@@ -8,7 +8,8 @@ packages=(
   googletest                                      # GoogleTest sources, built with our flags
   g++-mingw-w64-i686 g++-mingw-w64-x86-64         # SETUP.EXE for 32 and 64 bits
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth x11-utils                        # the Win32 platform the tests run on
+  python3                                         # reads the shipped SETUP.EXE
+  wine wine64 wine32:i386 xvfb xauth x11-utils    # the Win32 platform the tests run on, 32 and 64 bits
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
   zlib1g-dev libz-mingw-w64-dev                   # CRC-32 of the archive, native and for Windows
@@ -24,5 +25,12 @@ echo "prereqs: installing ${missing[*]}"
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+# The 32-bit Wine comes from Debian's i386 architecture, beside the machine's
+# own. It installs on any amd64 machine; whether the kernel can run it is
+# found out when the tests are configured (tests/e2e/can-run-32bit.sh).
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "prereqs: adding the i386 architecture for the 32-bit Wine"
+  "${sudo[@]}" dpkg --add-architecture i386
+fi
 "${sudo[@]}" apt-get update -qq
 "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -7,6 +7,10 @@
 # the environment page), saves a picture of each window under
 # build/screenshots/, and then shows what the installation did.
 #
+# The medium carries the SETUP.EXE that ships, the 32-bit one, which runs in a
+# 32-bit Wine prefix. A machine that cannot execute 32-bit programs runs the
+# 64-bit build instead, and says so.
+#
 # Wine has no group converter; a stand-in of the tests takes its place in the
 # prefix's Windows directory and records how it was started.
 set -euo pipefail
@@ -15,27 +19,35 @@ root=$PWD
 
 scripts/prereqs.sh
 
-for preset in native win64; do
-  echo "== build: $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+if why=$(tests/e2e/can-run-32bit.sh); then
+  preset=win32 arch=win32 loader=/usr/lib/wine/wine
+else
+  echo "== this machine cannot run the shipped 32-bit SETUP.EXE ($why): the 64-bit build stands in"
+  preset=win64 arch=win64 loader=/usr/lib/wine/wine64
+fi
+for build in native "$preset"; do
+  echo "== build: $build"
+  cmake --preset "$build" >/dev/null
+  cmake --build --preset "$build"
 done
-grpconv=$root/build/win64/tests/e2e/grpconv.exe
+grpconv=$root/build/$preset/tests/e2e/grpconv.exe
 
 medium=$root/build/sample-medium
 echo "== medium: $medium"
-build/native/src/kit/kitpack medium sample/kit "$medium" --setup build/win64/src/SETUP.EXE
+build/native/src/kit/kitpack medium sample/kit "$medium" --setup "build/$preset/src/SETUP.EXE"
 ls -l "$medium"
 
 if [ -n "${DISPLAY:-}" ]; then
-  # A prefix of its own, so the run leaves the user's ~/.wine alone.
-  export WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  timeout 120 wineboot --init >/dev/null 2>&1 || true
+  # A prefix of its own, so the run leaves the user's ~/.wine alone; one of
+  # the program's kind.
+  export WINEPREFIX=$root/build/run-prefix-$arch WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  timeout 120 "$WINELOADER" wineboot --init >/dev/null 2>&1 || true
   cp "$grpconv" "$WINEPREFIX/drive_c/windows/grpconv.exe"
   echo "== SETUP.EXE on $DISPLAY (prefix $WINEPREFIX)"
   cd "$medium"
   status=0
-  wine SETUP.EXE || status=$?
+  "$WINELOADER" SETUP.EXE || status=$?
   echo "SETUP.EXE ended with exit code $status"
   exit "$status"
 fi
@@ -43,13 +55,13 @@ fi
 session=$root/build/run-session
 pictures=$root/build/screenshots
 trap 'tests/e2e/wine-session.sh stop "$session"' EXIT
-tests/e2e/wine-session.sh start "$session" "$grpconv"
+tests/e2e/wine-session.sh start "$session" "$arch" "$grpconv"
 # shellcheck source=/dev/null
 source "$session/env.sh"
 rm -rf "$pictures"
 mkdir -p "$pictures"
 echo "== SETUP.EXE headless: the driver walks a whole installation"
-(cd "$medium" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/win64/tests/e2e/driver.exe" \
+(cd "$medium" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/$preset/tests/e2e/driver.exe" \
   "$medium/SETUP.EXE" tour "$pictures")
 for bmp in "$pictures"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png"

@@ -10,7 +10,7 @@ shift 2
 # shellcheck source=/dev/null
 source "$session/env.sh"
 status=0
-timeout -k 5 "$seconds" wine "$@" || status=$?
+timeout -k 5 "$seconds" "$WINELOADER" "$@" || status=$?
 if [ "$status" -eq 124 ]; then
   echo "wine-run: $1 did not end within $seconds s" >&2
 fi

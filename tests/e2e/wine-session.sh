@@ -5,8 +5,13 @@
 # desktop, which draws their captions and closes them without the wait that
 # Wine makes when there is no window manager.
 #
-#   wine-session.sh start DIR [GRPCONV.EXE]   writes DIR/env.sh for the tests to source
+#   wine-session.sh start DIR win32|win64 [GRPCONV.EXE]   writes DIR/env.sh for the tests to source
 #   wine-session.sh stop DIR
+# win32 makes a 32-bit prefix, for the shipped 32-bit programs; win64 a
+# 64-bit one. Programs are started through the loader of the prefix's kind,
+# $WINELOADER in env.sh, never through the `wine` command: that one always
+# takes the 32-bit loader when it is installed, which a machine that cannot
+# execute 32-bit programs cannot run.
 # GRPCONV.EXE, when given, is the stand-in for the platform's group
 # converter, which Wine lacks: it is copied into the prefix's Windows
 # directory once the prefix is booted.
@@ -14,7 +19,19 @@ set -euo pipefail
 
 action=$1
 dir=$(realpath -m "$2")
-grpconv=${3:-}
+arch=${3:-}
+grpconv=${4:-}
+
+# Runs one step of the set-up, bounded; on failure says which and stops.
+step() {
+  local what=$1 seconds=$2
+  shift 2
+  if ! timeout "$seconds" "$@" </dev/null >"$dir/step.log" 2>&1; then
+    echo "wine-session: $what failed (or took over $seconds s): $*" >&2
+    tail -n 5 "$dir/step.log" >&2
+    exit 1
+  fi
+}
 
 stop() {
   [ -f "$dir/env.sh" ] || return 0
@@ -33,6 +50,12 @@ case "$action" in
     stop
     ;;
   start)
+    case "$arch" in
+      win32) loader=/usr/lib/wine/wine ;;
+      win64) loader=/usr/lib/wine/wine64 ;;
+      *) echo "wine-session: the prefix's kind must be win32 or win64, not '$arch'" >&2; exit 2 ;;
+    esac
+    [ -x "$loader" ] || { echo "wine-session: $loader is missing: Wine for $arch is not installed" >&2; exit 1; }
     stop
     mkdir -p "$dir"
     rm -rf "$dir/prefix"
@@ -49,7 +72,8 @@ case "$action" in
     cat >"$dir/env.sh" <<ENV
 export DISPLAY=:$display
 export WINEPREFIX=$dir/prefix
-export WINEARCH=win64
+export WINEARCH=$arch
+export WINELOADER=$loader
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 ENV
@@ -61,16 +85,16 @@ ENV
     # Whatever stays up after this script must not hold its output open:
     # CTest waits for the end of a test's output.
     wineserver -p </dev/null >/dev/null 2>&1  # stays up between the tests instead of quitting after each
-    timeout 120 wineboot --init </dev/null >/dev/null 2>&1 || { echo "wine-session: wineboot did not finish within 120 s" >&2; exit 1; }
+    step "booting the prefix" 120 "$WINELOADER" wineboot --init
     if [ -n "$grpconv" ]; then
       echo "wine-session: installing the group converter stand-in $grpconv"
       cp "$grpconv" "$WINEPREFIX/drive_c/windows/grpconv.exe"
     fi
-    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f </dev/null >/dev/null 2>&1
-    timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f </dev/null >/dev/null 2>&1
+    step "setting the virtual desktop" 60 "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+    step "setting the desktop's size" 60 "$WINELOADER" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
     # A program that crashes is ended after the debugger prints where,
     # instead of waiting on a crash dialog that nobody answers.
-    timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    step "turning the crash dialog off" 60 "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k
@@ -79,7 +103,7 @@ ENV
     # The virtual desktop's process stays up for the whole session; started
     # anew for each test it would cost every test seconds.
     echo "wine-session: starting the virtual desktop"
-    setsid wine explorer.exe /desktop=Default,1024x768 </dev/null >"$dir/desktop.log" 2>&1 &
+    setsid "$WINELOADER" explorer.exe /desktop=Default,1024x768 </dev/null >"$dir/desktop.log" 2>&1 &
     for _ in $(seq 120); do
       xwininfo -root -children 2>/dev/null | grep -q 'Wine desktop' && break
       sleep 0.5
@@ -89,7 +113,7 @@ ENV
     echo "wine-session: ready on display :$display"
     ;;
   *)
-    echo "usage: $0 start DIR [GRPCONV.EXE] | stop DIR" >&2
+    echo "usage: $0 start DIR win32|win64 [GRPCONV.EXE] | stop DIR" >&2
     exit 2
     ;;
 esac

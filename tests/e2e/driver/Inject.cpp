@@ -43,18 +43,21 @@ std::vector<HMODULE> RemoteModules(HANDLE process) {
 std::uintptr_t ImportSlot(HANDLE process, const char* dll, const char* function) {
   const auto base = reinterpret_cast<std::uintptr_t>(RemoteModules(process).at(0));  // the program itself
   const auto dos = ReadRemote<IMAGE_DOS_HEADER>(process, base);
-  const auto nt = ReadRemote<IMAGE_NT_HEADERS64>(process, base + dos.e_lfanew);
+  // The program is built for the driver's own processor, so its headers and
+  // slots have the driver's sizes.
+  const auto nt = ReadRemote<IMAGE_NT_HEADERS>(process, base + dos.e_lfanew);
   const IMAGE_DATA_DIRECTORY directory = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (std::uintptr_t at = base + directory.VirtualAddress;; at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
     const auto descriptor = ReadRemote<IMAGE_IMPORT_DESCRIPTOR>(process, at);
     if (descriptor.Name == 0) break;
     if (_stricmp(ReadRemoteString(process, base + descriptor.Name).c_str(), dll) != 0) continue;
     for (std::uintptr_t i = 0;; ++i) {
-      const auto thunk = ReadRemote<std::uint64_t>(process, base + descriptor.OriginalFirstThunk + i * 8);
-      if (thunk == 0) break;
-      if (thunk & IMAGE_ORDINAL_FLAG64) continue;
-      if (ReadRemoteString(process, base + static_cast<std::uintptr_t>(thunk) + 2) == function)
-        return base + descriptor.FirstThunk + i * 8;
+      const auto thunk =
+          ReadRemote<IMAGE_THUNK_DATA>(process, base + descriptor.OriginalFirstThunk + i * sizeof(IMAGE_THUNK_DATA));
+      if (thunk.u1.AddressOfData == 0) break;
+      if (IMAGE_SNAP_BY_ORDINAL(thunk.u1.Ordinal)) continue;
+      if (ReadRemoteString(process, base + static_cast<std::uintptr_t>(thunk.u1.AddressOfData) + 2) == function)
+        return base + descriptor.FirstThunk + i * sizeof(IMAGE_THUNK_DATA);
     }
   }
   Fail("the setup program does not import %s from %s", function, dll);
@@ -91,13 +94,12 @@ std::uintptr_t PlaceCode(HANDLE process, const std::vector<std::uint8_t>& code) 
 
 void PointSlot(HANDLE process, std::uintptr_t slot, std::uintptr_t target) {
   DWORD previous = 0;
-  if (!VirtualProtectEx(process, reinterpret_cast<void*>(slot), 8, PAGE_READWRITE, &previous))
+  if (!VirtualProtectEx(process, reinterpret_cast<void*>(slot), sizeof target, PAGE_READWRITE, &previous))
     Fail("cannot unprotect the setup program's import table (error %lu)", GetLastError());
   SIZE_T written = 0;
-  const std::uint64_t value = target;
-  const BOOL ok = WriteProcessMemory(process, reinterpret_cast<void*>(slot), &value, 8, &written);
-  VirtualProtectEx(process, reinterpret_cast<void*>(slot), 8, previous, &previous);
-  if (!ok || written != 8) Fail("cannot rewrite the setup program's import table");
+  const BOOL ok = WriteProcessMemory(process, reinterpret_cast<void*>(slot), &target, sizeof target, &written);
+  VirtualProtectEx(process, reinterpret_cast<void*>(slot), sizeof target, previous, &previous);
+  if (!ok || written != sizeof target) Fail("cannot rewrite the setup program's import table");
 }
 
 void Append(std::vector<std::uint8_t>& code, std::initializer_list<std::uint8_t> bytes) {
@@ -110,11 +112,19 @@ void AppendValue(std::vector<std::uint8_t>& code, std::uint64_t value, int size)
 
 }  // namespace
 
-void FailImport(HANDLE process, const char* dll, const char* function, std::uint64_t result) {
+void FailImport(HANDLE process, const char* dll, const char* function, std::uintptr_t result, int stackArguments) {
   std::vector<std::uint8_t> code;
+#if defined(_WIN64)
+  (void)stackArguments;        // the first four arguments come in registers, and the caller cleans up
   Append(code, {0x48, 0xB8});  // mov rax, result
   AppendValue(code, result, 8);
   Append(code, {0xC3});  // ret
+#else
+  Append(code, {0xB8});  // mov eax, result
+  AppendValue(code, result, 4);
+  Append(code, {0xC2});  // ret n: takes the arguments off as the real function would
+  AppendValue(code, static_cast<std::uint64_t>(stackArguments) * 4, 2);
+#endif
   PointSlot(process, ImportSlot(process, dll, function), PlaceCode(process, code));
 }
 
@@ -126,12 +136,13 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
       !DuplicateHandle(GetCurrentProcess(), held_, process, &remoteHeld, EVENT_MODIFY_STATE, FALSE, 0))
     Fail("cannot hand the gate's events to the setup program");
   const std::uintptr_t slot = ImportSlot(process, dll, function);
-  const auto original = ReadRemote<std::uint64_t>(process, slot);
+  const auto original = ReadRemote<std::uintptr_t>(process, slot);
   const std::uintptr_t wait = RemoteAddressOf(process, "user32.dll", "MsgWaitForMultipleObjects");
   const std::uintptr_t ancestor = RemoteAddressOf(process, "user32.dll", "GetAncestor");
   const std::uintptr_t redraw = RemoteAddressOf(process, "user32.dll", "RedrawWindow");
   const std::uintptr_t signal = RemoteAddressOf(process, "kernel32.dll", "SetEvent");
 
+#if defined(_WIN64)
   // Keeps the four argument registers, paints the window and puts it on the
   // screen, tells the driver it is held, waits for the release, then jumps
   // to the real function. Only a wait for messages puts what was painted on
@@ -183,6 +194,52 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
   Append(code, {0x48, 0xB8});                          // mov rax, original
   AppendValue(code, original, 8);
   Append(code, {0xFF, 0xE0});  // jmp rax
+#else
+  // Paints the window and puts it on the screen, tells the driver it is
+  // held, waits for the release, then jumps to the real function with the
+  // stack as the caller left it. Only a wait for messages puts what was
+  // painted on the screen (a plain wait would leave it in the program's
+  // window buffers), so one that returns at once comes first. Every call
+  // here takes its own arguments off the stack; eax, ecx and edx are the
+  // caller's to lose, and the functions called keep the rest.
+  std::vector<std::uint8_t> code;
+  Append(code, {0x68});  // push GA_ROOT
+  AppendValue(code, GA_ROOT, 4);
+  Append(code, {0xFF, 0x74, 0x24, 0x08});  // push dword [esp+8]: the window
+  Append(code, {0xB8});                    // mov eax, GetAncestor
+  AppendValue(code, ancestor, 4);
+  Append(code, {0xFF, 0xD0});  // call eax
+  Append(code, {0x68});        // push flags
+  AppendValue(code, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW, 4);
+  Append(code, {0x6A, 0x00, 0x6A, 0x00, 0x50});  // push 0; push 0; push eax
+  Append(code, {0xB8});                          // mov eax, RedrawWindow
+  AppendValue(code, redraw, 4);
+  Append(code, {0xFF, 0xD0});                                      // call eax
+  Append(code, {0x6A, 0x00, 0x6A, 0x00, 0x6A, 0x00, 0x6A, 0x00});  // no wake mask, no wait, not all, no array
+  Append(code, {0x6A, 0x00});                                      // push 0: a count of none
+  Append(code, {0xB8});                                            // mov eax, MsgWaitForMultipleObjects
+  AppendValue(code, wait, 4);
+  Append(code, {0xFF, 0xD0});  // call eax
+  Append(code, {0x68});        // push held
+  AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteHeld), 4);
+  Append(code, {0xB8});  // mov eax, SetEvent
+  AppendValue(code, signal, 4);
+  Append(code, {0xFF, 0xD0});  // call eax
+  Append(code, {0x68});        // push event: the one-handle array, on the stack
+  AppendValue(code, reinterpret_cast<std::uintptr_t>(remoteEvent), 4);
+  Append(code, {0x89, 0xE1});  // mov ecx, esp
+  Append(code, {0x6A, 0x00});  // push 0: no wake mask
+  Append(code, {0x68});        // push 60000
+  AppendValue(code, 60000, 4);
+  Append(code, {0x6A, 0x00, 0x51, 0x6A, 0x01});  // push 0; push ecx; push 1
+  Append(code, {0xB8});                          // mov eax, MsgWaitForMultipleObjects
+  AppendValue(code, wait, 4);
+  Append(code, {0xFF, 0xD0});        // call eax
+  Append(code, {0x83, 0xC4, 0x04});  // add esp, 4: the array
+  Append(code, {0xB8});              // mov eax, original
+  AppendValue(code, original, 4);
+  Append(code, {0xFF, 0xE0});  // jmp eax
+#endif
   PointSlot(process, slot, PlaceCode(process, code));
 }
 

@@ -2,7 +2,8 @@
 // table is pointed at a few bytes of code of the driver's making. This is how
 // the tests reach the failure paths that a healthy machine never takes (a
 // dialog that cannot be created, memory that cannot be had) and hold the
-// install step while they look at its window. 64-bit processes only.
+// install step while they look at its window. The program and the driver
+// are built for the same processor, 32 or 64 bits.
 #pragma once
 #include <windows.h>
 
@@ -10,8 +11,11 @@
 #include <string>
 
 // From now on, calls of the function that the program makes through its
-// imports return the value at once.
-void FailImport(HANDLE process, const char* dll, const char* function, std::uint64_t result);
+// imports return the value at once. stackArguments is the number of
+// arguments that the function takes off the stack itself (a WINAPI
+// function's, 0 for the C library's): a 32-bit stand-in must return as the
+// real function would.
+void FailImport(HANDLE process, const char* dll, const char* function, std::uintptr_t result, int stackArguments);
 
 // Loads the DLL into the program and waits until its entry has run; fails
 // when the DLL refuses to load.

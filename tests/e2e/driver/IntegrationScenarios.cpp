@@ -509,7 +509,7 @@ void ShortcutFailures(Context& context) {
     RepaintSentinel sentinel;
     SetupRun run(context.setupExe, SW_SHOWNORMAL);
     HWND page = ToEnvironmentPage(run, KitDir(context));
-    if (c.noMemory) FailImport(run.Process(), "msvcrt.dll", "malloc", 0);
+    if (c.noMemory) FailImport(run.Process(), "msvcrt.dll", "malloc", 0, 0);
     Give(run, page, Answer::No);
     if (c.fatal == nullptr) {
       ExpectCompletionNotice(run, sentinel, std::string("No on page 7 with ") + c.why);

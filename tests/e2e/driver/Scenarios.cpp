@@ -270,7 +270,7 @@ void NoMemoryForTheLicence(Context& context) {
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = run.ExpectPage(101, "the start");
-  FailImport(run.Process(), "msvcrt.dll", "malloc", 0);
+  FailImport(run.Process(), "msvcrt.dll", "malloc", 0, 0);
   run.Click(page, NEXT);
   ExpectFatal(run, sentinel, "Next on page 1 with no memory to be had", "Out of memory");
 }
@@ -280,7 +280,7 @@ void ProgressWindowCannotBeCreated(Context& context) {
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = WalkTo(run, 105, KitDir(context));
-  FailImport(run.Process(), "user32.dll", "CreateDialogParamA", 0);
+  FailImport(run.Process(), "user32.dll", "CreateDialogParamA", 0, 5);
   run.Click(page, NEXT);
   ExpectFatal(run, sentinel, "Next on page 5 when the window cannot be created", "Cannot create modeless dialog.");
   Expect(IsDirectory(KitDir(context)) && IsEmptyDirectory(KitDir(context)),
@@ -293,7 +293,7 @@ void PageCannotBeShown(Context& context) {
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL);
   HWND page = run.ExpectPage(101, "the start");
-  FailImport(run.Process(), "user32.dll", "DialogBoxParamA", static_cast<std::uint64_t>(-1));
+  FailImport(run.Process(), "user32.dll", "DialogBoxParamA", static_cast<std::uintptr_t>(-1), 5);
   run.Click(page, NEXT);
   ExpectAbortNotice(run, sentinel, "a page that could not be shown");
 }

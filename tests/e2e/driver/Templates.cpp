@@ -187,6 +187,8 @@ bool SameClass(const std::string& a, const std::string& b) { return _stricmp(a.c
 
 // Dialog units to pixels for the pages' font, measured on a dialog of the
 // driver's own with the same font.
+INT_PTR CALLBACK IgnoreEverything(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 RECT ToPixels(short x, short y, short width, short height) {
   static HWND probe = [] {
     struct {
@@ -199,9 +201,7 @@ RECT ToPixels(short x, short y, short width, short height) {
     probeTemplate.header.cy = 10;
     probeTemplate.pointSize = 8;
     std::memcpy(probeTemplate.face, L"MS Sans Serif", sizeof(L"MS Sans Serif"));
-    return CreateDialogIndirectParamA(
-        GetModuleHandleA(nullptr), &probeTemplate.header, nullptr,
-        [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    return CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &probeTemplate.header, nullptr, IgnoreEverything, 0);
   }();
   // The dialog manager converts the origin and the size each on its own.
   RECT origin = {x, y, 0, 0};
