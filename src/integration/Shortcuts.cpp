@@ -19,6 +19,7 @@ constexpr char CONVERTER_COMMAND[] = "grpconv -o";
 
 const char LEFT_OUT_TEXT[] =
     "Some shortcuts were not created: their paths below the installation directory are too long.";
+const char NO_CONVERTER_TEXT[] = "The shortcuts were not created: the group converter (grpconv) could not be started.";
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -69,7 +70,11 @@ void CreateShortcuts() {
 
   if (leftOut > 0) MessageBoxA(nullptr, LEFT_OUT_TEXT, "Warning", MB_OK | MB_ICONWARNING);
 
-  // Not waited for, and its result not looked at: the converter is the
-  // platform's, and its work is its own.
-  WinExec(CONVERTER_COMMAND, static_cast<UINT>(ShowCommand));
+  // Not waited for: the converter is the platform's, and its work is its
+  // own. But a system without one (Windows Vista and later have none) must
+  // not let the completion notice pass for shortcuts that were never made.
+  // WinExec reports a failure to start as a value of 31 or less.
+  if (WinExec(CONVERTER_COMMAND, static_cast<UINT>(ShowCommand)) <= 31) {
+    MessageBoxA(nullptr, NO_CONVERTER_TEXT, "Warning", MB_OK | MB_ICONWARNING);
+  }
 }

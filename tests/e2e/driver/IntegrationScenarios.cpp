@@ -12,6 +12,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -522,6 +523,54 @@ void ShortcutFailures(Context& context) {
   }
 }
 
+// A system without a group converter, as Windows Vista and later are: the
+// stand-in is moved out of the Windows directory for the run, and back
+// after it.
+class ConverterAway {
+ public:
+  ConverterAway() : path_(InWindows("grpconv.exe")), away_(path_ + ".away") {
+    Expect(MoveFileA(path_.c_str(), away_.c_str()) != 0, "cannot move the group converter %s aside (error %lu)",
+           path_.c_str(), GetLastError());
+  }
+  ~ConverterAway() { MoveFileA(away_.c_str(), path_.c_str()); }
+  ConverterAway(const ConverterAway&) = delete;
+  ConverterAway& operator=(const ConverterAway&) = delete;
+
+ private:
+  std::string path_, away_;
+};
+
+// No converter to start: SETUP.INI is written whole, and a warning says
+// that no shortcuts were made before the completion notice.
+void NoGroupConverter(Context& context) {
+  PrefixFilesKept kept;
+  WriteMedium(context.workDir);
+  Put(SetupIni(), FileOf("[earlier]\r\nleft by an earlier installation\r\n"));
+  ForgetConverter();
+  ConverterAway away;
+  // Where the program's start of a bare name looks: its own folder, the
+  // current one, the system folders and the search path.
+  char system[MAX_PATH] = "";
+  GetSystemDirectoryA(system, MAX_PATH);
+  const char* pathVariable = std::getenv("PATH");
+  const std::string places = context.setupExe.substr(0, context.setupExe.find_last_of('\\')) + ";" + context.workDir +
+                             ";" + system + ";" + WindowsDirectory() + ";" + (pathVariable ? pathVariable : "");
+  char found[MAX_PATH];
+  Expect(SearchPathA(places.c_str(), "grpconv.exe", nullptr, MAX_PATH, found, nullptr) == 0,
+         "a group converter is still where the program would find it, at %s: the scenario needs a system without one",
+         found);
+  RepaintSentinel sentinel;
+  SetupRun run(context.setupExe, SW_SHOWNORMAL);
+  Give(run, ToEnvironmentPage(run, KitDir(context)), Answer::No);
+  const MessageBoxView box = run.ExpectMessageBox("No on page 7, with no group converter");
+  ExpectBox(box, "Warning", "The shortcuts were not created: the group converter (grpconv) could not be started.",
+            BoxIcon::Warning);
+  ExpectState(SetupIni(), FileOf(SHORTCUT_LIST), "SETUP.INI when the warning shows");
+  run.Acknowledge(box);
+  ExpectCompletionNotice(run, sentinel, "OK on the warning");
+  ExpectConverterNotStarted("no group converter");
+}
+
 // ---- the scenarios: compiler settings ------------------------------------
 
 // Runs answered Yes over every kind of AUTOEXEC.BAT: what it and its backup
@@ -616,6 +665,7 @@ const std::vector<Scenario>& IntegrationScenarios() {
       {"shortcut-lines", ShortcutLineCases},
       {"shortcut-lines-too-long", ShortcutLinesTooLong},
       {"shortcut-failures", ShortcutFailures},
+      {"no-group-converter", NoGroupConverter},
       {"autoexec-cases", BatchFileCases},
       {"autoexec-read-only", ReadOnlyBatchFile},
   };
