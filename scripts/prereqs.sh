@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64         # SETUP.EXE for 32 and 64 bits
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-utils                        # the Win32 platform the tests run on
+  locales                                         # locale sources for a Wine session in code page 1251
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
   zlib1g-dev libz-mingw-w64-dev                   # CRC-32 of the archive, native and for Windows
