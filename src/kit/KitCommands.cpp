@@ -1,5 +1,6 @@
 #include "kit/KitCommands.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "kit/CodePage.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
 #include "kit/OutputFile.h"
@@ -20,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The text files that travel beside the payload, copied as they are.
+// The text files that travel beside the payload.
 const char* const MEDIUM_TEXT_FILES[] = {"LICENSE.TXT", "README.TXT", "SHELLINK.DAT"};
 constexpr std::size_t MEDIUM_SHORTCUT_LIST = 2;  // SHELLINK.DAT among them
 constexpr char MEDIUM_PAYLOAD[] = "DATA.CMP";
@@ -176,14 +178,14 @@ std::vector<std::string> Components(const std::string& name) {
   }
 }
 
-// Creates the directories below root for an entry and gives the path of its
-// file. A symbolic link or a file where a directory belongs is refused, so
-// that nothing is written outside root.
+// Creates the directories below root for an entry, its name in UTF-8, and
+// gives the path of its file. A symbolic link or a file where a directory
+// belongs is refused, so that nothing is written outside root.
 bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& file, std::string& error) {
   std::vector<std::string> parts = Components(name);
   fs::path path = root;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    path /= parts[i];
+    path /= fs::u8path(parts[i]);
     std::error_code code;
     fs::file_status status = fs::symlink_status(path, code);
     if (fs::is_symlink(status)) {
@@ -199,7 +201,7 @@ bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& f
       return false;
     }
   }
-  file = path / parts.back();
+  file = path / fs::u8path(parts.back());
   std::error_code code;
   if (fs::is_directory(fs::symlink_status(file, code))) {
     error = file.string() + ": a directory is in the way";
@@ -208,13 +210,44 @@ bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& f
   return true;
 }
 
+// One of the texts beside SETUP.EXE, which shows or reads it in the ANSI code
+// page: UTF-8 with characters past ASCII is converted into the code page (a
+// byte-order mark dropped); plain ASCII, and anything that is not UTF-8 and
+// so taken to be in the code page already, stay as they are. report says
+// which was done. False, naming the file and the place, when a character
+// has no place in the code page.
+bool TextInCodePage(const fs::path& path, const CodePage& codePage, std::vector<std::uint8_t>& bytes,
+                    std::string& report, std::string& error) {
+  const std::string page = "code page " + std::to_string(codePage.Number());
+  std::string text(bytes.begin(), bytes.end());
+  if (std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    report = path.string() + ": plain ASCII, copied as it is";
+    return true;
+  }
+  static const char BYTE_ORDER_MARK[] = "\xEF\xBB\xBF";
+  const bool marked = text.compare(0, 3, BYTE_ORDER_MARK) == 0;
+  if (!marked && !codePage.IsUtf8(text)) {
+    report = path.string() + ": not UTF-8, copied as it is (taken to be in " + page + " already)";
+    return true;
+  }
+  std::string converted;
+  std::string problem;
+  if (!codePage.TextFromUtf8(marked ? text.substr(3) : text, converted, problem)) {
+    error = path.string() + ": " + problem;
+    return false;
+  }
+  bytes.assign(converted.begin(), converted.end());
+  report = path.string() + ": converted from UTF-8 into " + page + (marked ? ", its byte-order mark dropped" : "");
+  return true;
+}
+
 // Checks the shortcut list against the names of the entries it will be
 // installed with, and prints its notes and problems, naming the list. True
 // when it has no problem.
 bool ShortcutListHolds(const fs::path& path, const std::vector<std::uint8_t>& list,
-                       const std::vector<std::string>& entryNames, std::size_t& itemLines) {
+                       const std::vector<std::string>& entryNames, const CodePage& codePage, std::size_t& itemLines) {
   ShortcutListCheck check;
-  const bool holds = CheckShortcutList(list, entryNames, check);
+  const bool holds = CheckShortcutList(list, entryNames, codePage, check);
   for (const std::string& note : check.notes) Note(path.string() + ": " + note);
   if (!holds) FailWithProblems(path.string() + ": ", check.problems);
   itemLines = check.itemLines;
@@ -223,14 +256,14 @@ bool ShortcutListHolds(const fs::path& path, const std::vector<std::uint8_t>& li
 
 // Opens the archive in the file and checks it whole, printing every problem
 // found. False when it does not hold what setup relies on.
-bool OpenAndVerify(const fs::path& file, ArchiveSource& source, LibraryCheck& check) {
+bool OpenAndVerify(const fs::path& file, const CodePage& codePage, ArchiveSource& source, LibraryCheck& check) {
   std::string error;
   if (!OpenArchiveSource(file, source, error)) {
     Fail(error);
     return false;
   }
   ProgressBar bar("verifying");
-  if (VerifyLibrary(*source.input, check, bar.Callback())) return true;
+  if (VerifyLibrary(*source.input, codePage, check, bar.Callback())) return true;
   FailWithProblems(file.string() + ": ", check.problems);
   return false;
 }
@@ -251,11 +284,11 @@ bool RewindArchiveSource(const fs::path& file, ArchiveSource& source, std::strin
 // A medium folder: its payload verified as verify does it for the file, the
 // texts that setup reads beside it present, and its shortcut list checked
 // against the payload's entries.
-int VerifyMedium(const fs::path& medium) {
+int VerifyMedium(const fs::path& medium, const CodePage& codePage) {
   const fs::path payload = medium / MEDIUM_PAYLOAD;
   ArchiveSource source;
   LibraryCheck check;
-  if (!OpenAndVerify(payload, source, check)) return 1;
+  if (!OpenAndVerify(payload, codePage, source, check)) return 1;
   std::string error;
 
   std::vector<std::vector<std::uint8_t>> texts;
@@ -265,7 +298,7 @@ int VerifyMedium(const fs::path& medium) {
   }
   std::size_t shortcuts = 0;
   if (!ShortcutListHolds(medium / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], check.names,
-                         shortcuts)) {
+                         codePage, shortcuts)) {
     return 1;
   }
   std::printf("%s: medium, %zu entries, %" PRIu64 " data bytes, %zu shortcuts: OK\n", medium.string().c_str(),
@@ -275,11 +308,11 @@ int VerifyMedium(const fs::path& medium) {
 
 }  // namespace
 
-int PackCommand(const fs::path& tree, const fs::path& output) {
+int PackCommand(const fs::path& tree, const fs::path& output, const CodePage& codePage) {
   std::vector<TreeFile> files;
   std::vector<std::string> problems;
   std::vector<std::string> notes;
-  bool collected = CollectTree(tree, files, problems, notes);
+  bool collected = CollectTree(tree, codePage, files, problems, notes);
   for (const std::string& note : notes) Note(note);
   if (!collected) return FailWithProblems("", problems);
 
@@ -316,13 +349,18 @@ int CompressCommand(const fs::path& input, const fs::path& output) {
   return 0;
 }
 
-int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& setup) {
+int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& setup, const CodePage& codePage) {
   // Everything is read and checked before anything is written.
   std::string error;
   std::vector<std::vector<std::uint8_t>> texts;
+  std::vector<std::string> textReports;
   for (const char* name : MEDIUM_TEXT_FILES) {
     texts.emplace_back();
-    if (!ReadWholeFile(kit / name, texts.back(), error)) return Fail(error);
+    textReports.emplace_back();
+    if (!ReadWholeFile(kit / name, texts.back(), error) ||
+        !TextInCodePage(kit / name, codePage, texts.back(), textReports.back(), error)) {
+      return Fail(error);
+    }
   }
   std::vector<std::uint8_t> setupBytes;
   if (!setup.empty() && !ReadWholeFile(setup, setupBytes, error)) return Fail(error);
@@ -330,7 +368,7 @@ int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& s
   std::vector<TreeFile> files;
   std::vector<std::string> problems;
   std::vector<std::string> notes;
-  bool collected = CollectTree(kit / "files", files, problems, notes);
+  bool collected = CollectTree(kit / "files", codePage, files, problems, notes);
   for (const std::string& note : notes) Note(note);
   if (!collected) return FailWithProblems("", problems);
 
@@ -338,7 +376,7 @@ int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& s
   std::vector<std::string> names;
   for (const TreeFile& file : files) names.push_back(file.name);
   std::size_t shortcuts = 0;
-  if (!ShortcutListHolds(kit / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names,
+  if (!ShortcutListHolds(kit / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names, codePage,
                          shortcuts)) {
     return 1;
   }
@@ -352,7 +390,7 @@ int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& s
   }
   LibraryCheck check;
   MemoryInput packed(archive.data(), archive.size());
-  if (!VerifyLibrary(packed, check)) return FailWithProblems("the packed archive: ", check.problems);
+  if (!VerifyLibrary(packed, codePage, check)) return FailWithProblems("the packed archive: ", check.problems);
 
   // The installer expands the payload into DATA.VNX: its last character goes
   // into the header.
@@ -378,16 +416,17 @@ int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& s
   for (auto& output : outputs) {
     if (!output->Commit(error)) return Fail(error);
   }
+  for (const std::string& report : textReports) std::printf("%s\n", report.c_str());
   std::printf("%s: %zu entries, archive %zu bytes, %s %zu bytes (%s)\n", outDir.string().c_str(), files.size(),
               archive.size(), MEDIUM_PAYLOAD, compressed.size(), Percent(compressed.size(), archive.size()).c_str());
   return 0;
 }
 
-int ListCommand(const fs::path& file) {
+int ListCommand(const fs::path& file, const CodePage& codePage) {
   ArchiveSource source;
   std::string error;
   if (!OpenArchiveSource(file, source, error)) return Fail(error);
-  LibraryScanner scanner(*source.input);
+  LibraryScanner scanner(*source.input, codePage);
   if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
 
   std::printf("%12s %12s  %s\n", "SIZE", "OFFSET", "NAME");
@@ -398,7 +437,7 @@ int ListCommand(const fs::path& file) {
     ScanStep step = scanner.Next(entry, error);
     if (step == ScanStep::Invalid) return Fail(file.string() + ": " + error);
     if (step == ScanStep::End) break;
-    std::printf("%12" PRId32 " %12" PRId64 "  %s\n", entry.size, entry.dataOffset, entry.name.c_str());
+    std::printf("%12" PRId32 " %12" PRId64 "  %s\n", entry.size, entry.dataOffset, entry.shown.c_str());
     ++entries;
     bytes += static_cast<std::uint64_t>(entry.size);
   }
@@ -413,26 +452,26 @@ int ListCommand(const fs::path& file) {
   return 0;
 }
 
-int VerifyCommand(const fs::path& file) {
+int VerifyCommand(const fs::path& file, const CodePage& codePage) {
   std::error_code code;
-  if (fs::is_directory(file, code)) return VerifyMedium(file);
+  if (fs::is_directory(file, code)) return VerifyMedium(file, codePage);
   ArchiveSource source;
   LibraryCheck check;
-  if (!OpenAndVerify(file, source, check)) return 1;
+  if (!OpenAndVerify(file, codePage, source, check)) return 1;
   std::printf("%s: %s%zu entries, %" PRIu64 " data bytes: OK\n", file.string().c_str(),
               source.compressed ? "compressed payload, " : "", check.entries, check.dataBytes);
   return 0;
 }
 
-int ExtractCommand(const fs::path& file, const fs::path& directory) {
+int ExtractCommand(const fs::path& file, const fs::path& directory, const CodePage& codePage) {
   // A first pass checks the whole archive, so that nothing at all is written
-  // from one that would not install.
+  // from one that would not install; every name is text in the code page.
   ArchiveSource source;
   LibraryCheck check;
-  if (!OpenAndVerify(file, source, check)) return 1;
+  if (!OpenAndVerify(file, codePage, source, check)) return 1;
   std::string error;
   if (!RewindArchiveSource(file, source, error)) return Fail(error);
-  LibraryScanner scanner(*source.input);
+  LibraryScanner scanner(*source.input, codePage);
   if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
   std::error_code code;
   fs::create_directories(directory, code);
@@ -445,8 +484,10 @@ int ExtractCommand(const fs::path& file, const fs::path& directory) {
     ScanStep step = scanner.Next(entry, error);
     if (step == ScanStep::Invalid) return Fail(file.string() + ": " + error);
     if (step == ScanStep::End) break;
+    std::string name;
+    if (!codePage.ToUtf8(entry.name, name, error)) return Fail(file.string() + ": " + entry.shown + ": " + error);
     fs::path target;
-    if (!PrepareEntryPath(directory, entry.name, target, error)) return Fail(error);
+    if (!PrepareEntryPath(directory, name, target, error)) return Fail(error);
     OutputFile out;
     if (!out.Create(target, error)) return Fail(error);
     std::uint32_t crc = 0;
@@ -461,7 +502,7 @@ int ExtractCommand(const fs::path& file, const fs::path& directory) {
     // The archive file is read anew for this pass: one that changed since it
     // was verified is found out before the file takes its name.
     if (scanner.Marking() == LibraryMarking::Checked && crc != entry.dataCrc) {
-      return Fail(file.string() + ": " + EntryLabel(entry.index, entry.name) +
+      return Fail(file.string() + ": " + EntryLabel(entry.index, entry.shown) +
                   ": the data changed since it was verified");
     }
     if (!out.Commit(error)) return Fail(error);

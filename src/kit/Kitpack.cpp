@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/CodePage.h"
 #include "kit/KitCommands.h"
 
 namespace {
@@ -15,30 +16,40 @@ constexpr int EXIT_USAGE = 2;
 
 const char USAGE[] =
     "Usage:\n"
-    "  kitpack medium KITDIR OUTDIR [--setup SETUP.EXE]\n"
+    "  kitpack medium KITDIR OUTDIR [--setup SETUP.EXE] [--codepage N]\n"
     "      Builds a setup medium in OUTDIR from the kit folder KITDIR: its files/\n"
     "      tree packed and compressed into DATA.CMP, and its LICENSE.TXT,\n"
-    "      README.TXT and SHELLINK.DAT copied; SETUP.EXE too when given. Every\n"
-    "      item line of SHELLINK.DAT must have three fields, name a file or\n"
+    "      README.TXT and SHELLINK.DAT copied, each converted into the code page\n"
+    "      when it is UTF-8 with characters past ASCII; SETUP.EXE too when given.\n"
+    "      Every item line of SHELLINK.DAT must have three fields, name a file or\n"
     "      directory of the tree in its second (with a leading backslash), and\n"
     "      fit setup's limits below C:\\QUENV98.\n"
-    "  kitpack pack TREE -o DATA.VNX\n"
+    "  kitpack pack TREE -o DATA.VNX [--codepage N]\n"
     "      Packs the regular files below TREE into a library archive. Entry names\n"
-    "      are paths relative to TREE with backslashes; directories are kept only\n"
-    "      as parts of names, so empty ones are left out.\n"
+    "      are paths relative to TREE with backslashes, in the code page;\n"
+    "      directories are kept only as parts of names, so empty ones are left out.\n"
     "  kitpack compress FILE -o DATA.CMP\n"
     "      Compresses FILE into the SZDD format that setup expands.\n"
-    "  kitpack list FILE\n"
+    "  kitpack list FILE [--codepage N]\n"
     "      Lists the entries of an archive or a compressed payload: size, data\n"
     "      offset and name.\n"
-    "  kitpack verify FILE|MEDIUM\n"
+    "  kitpack verify FILE|MEDIUM [--codepage N]\n"
     "      Checks an archive or a compressed payload: the access name, every entry\n"
     "      readable to its end, names safe and free of clashes, nothing left over.\n"
     "      Given a medium folder, checks its DATA.CMP so, and its SHELLINK.DAT\n"
     "      against it as medium does. Exits 0 only when all of these hold.\n"
-    "  kitpack extract FILE -C DIR\n"
+    "  kitpack extract FILE -C DIR [--codepage N]\n"
     "      Writes every entry of a verified archive or payload below DIR.\n"
     "  kitpack --help\n"
+    "\n"
+    "--codepage N: the ANSI code page of the Windows machines the kit is for,\n"
+    "which setup reads every name and text in (default 1252, Western Europe;\n"
+    "1250 Central Europe, 1251 Cyrillic, 1253 Greek, 1254 Turkish, 1256 Arabic,\n"
+    "1257 Baltic, 874 Thai, 932 Japanese, 936 Simplified Chinese, 949 Korean).\n"
+    "Names and texts are converted into it from UTF-8 (from the file system's\n"
+    "names on Windows); a name it cannot write, or two names that one Windows\n"
+    "folder cannot hold side by side, are refused. list, verify and extract read\n"
+    "names in it and give them back in UTF-8.\n"
     "\n"
     "Outputs are written under a temporary name and renamed into place when\n"
     "complete. Exit status: 0 success, 1 failure, 2 wrong usage.\n";
@@ -53,6 +64,7 @@ struct Arguments {
   std::string output;     // -o
   std::string directory;  // -C
   std::string setup;      // --setup
+  std::string codePage;   // --codepage
 };
 
 // Splits the words after the subcommand into options with a value and
@@ -61,10 +73,11 @@ struct Arguments {
 bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem) {
   for (int i = 2; i < argc; ++i) {
     std::string word = argv[i];
-    std::string* value = word == "-o"        ? &args.output
-                         : word == "-C"      ? &args.directory
-                         : word == "--setup" ? &args.setup
-                                             : nullptr;
+    std::string* value = word == "-o"           ? &args.output
+                         : word == "-C"         ? &args.directory
+                         : word == "--setup"    ? &args.setup
+                         : word == "--codepage" ? &args.codePage
+                                                : nullptr;
     if (value != nullptr) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
         problem = word + " needs a value";
@@ -104,11 +117,12 @@ int main(int argc, char** argv) {
   struct Shape {
     const char* name;
     std::size_t positional;
-    bool output, directory, setup;
+    bool output, directory, setup, codePage;
   };
   static const Shape SHAPES[] = {
-      {"medium", 2, false, false, true}, {"pack", 1, true, false, false},    {"compress", 1, true, false, false},
-      {"list", 1, false, false, false},  {"verify", 1, false, false, false}, {"extract", 1, false, true, false},
+      {"medium", 2, false, false, true, true},    {"pack", 1, true, false, false, true},
+      {"compress", 1, true, false, false, false}, {"list", 1, false, false, false, true},
+      {"verify", 1, false, false, false, true},   {"extract", 1, false, true, false, true},
   };
   const Shape* shape = nullptr;
   for (const Shape& s : SHAPES) {
@@ -124,12 +138,27 @@ int main(int argc, char** argv) {
     return Usage(command + (shape->directory ? " needs" : " takes no") + " -C");
   }
   if (!shape->setup && !args.setup.empty()) return Usage(command + " takes no --setup");
+  if (!shape->codePage && !args.codePage.empty()) return Usage(command + " takes no --codepage");
 
   const std::vector<std::string>& p = args.positional;
-  if (command == "medium") return MediumCommand(p[0], p[1], args.setup);
-  if (command == "pack") return PackCommand(p[0], args.output);
   if (command == "compress") return CompressCommand(p[0], args.output);
-  if (command == "list") return ListCommand(p[0]);
-  if (command == "verify") return VerifyCommand(p[0]);
-  return ExtractCommand(p[0], args.directory);
+  unsigned number = DEFAULT_CODE_PAGE;
+  if (!args.codePage.empty()) {
+    const std::string& value = args.codePage;
+    if (value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
+        !IsSupportedCodePage(number = static_cast<unsigned>(std::stoul(value)))) {
+      return Usage("--codepage " + value + ": kitpack writes names in code pages " + SupportedCodePages());
+    }
+  }
+  CodePage codePage;
+  std::string error;
+  if (!codePage.Open(number, error)) {
+    std::fprintf(stderr, "kitpack: %s\n", error.c_str());
+    return 1;
+  }
+  if (command == "medium") return MediumCommand(p[0], p[1], args.setup, codePage);
+  if (command == "pack") return PackCommand(p[0], args.output, codePage);
+  if (command == "list") return ListCommand(p[0], codePage);
+  if (command == "verify") return VerifyCommand(p[0], codePage);
+  return ExtractCommand(p[0], args.directory, codePage);
 }

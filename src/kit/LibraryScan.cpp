@@ -75,8 +75,8 @@ std::uint64_t FileInput::Skip(std::uint64_t count) {
   return n;
 }
 
-std::string EntryLabel(int index, const std::string& name) {
-  return "entry " + std::to_string(index) + " \"" + name + "\"";
+std::string EntryLabel(int index, const std::string& shown) {
+  return "entry " + std::to_string(index) + " \"" + shown + "\"";
 }
 
 bool LibraryScanner::ReadHeader(std::string& problem) {
@@ -141,9 +141,10 @@ ScanStep LibraryScanner::Next(ScannedEntry& entry, std::string& problem) {
   RestoreEntryHeader(header);
   entry.index = next_++;
   entry.name = header.name;
+  entry.shown = codePage_.Display(entry.name);
   entry.size = EntrySize(header);
   entry.dataOffset = static_cast<std::int64_t>(position_);
-  current_ = EntryLabel(entry.index, entry.name);
+  current_ = EntryLabel(entry.index, entry.shown);
   if (static_cast<std::int64_t>(position_) + entry.size > LIBRARY_MAX_SIZE) {
     problem = current_ + ": ends beyond the archive's limit of 2147483647 bytes";
     return ScanStep::Invalid;
@@ -176,8 +177,8 @@ bool LibraryScanner::ReadData(const std::function<bool(const unsigned char*, std
   return true;
 }
 
-bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress& progress) {
-  LibraryScanner scanner(input);
+bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& check, const WorkProgress& progress) {
+  LibraryScanner scanner(input, codePage);
   std::string problem;
   if (!scanner.ReadHeader(problem)) {
     check.problems.push_back(problem);
@@ -187,7 +188,7 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
   if (scanner.Marking() == LibraryMarking::Damaged) {
     check.problems.push_back("the header's check marker or CRC is damaged");
   }
-  NameClashCheck clashes;
+  NameClashCheck clashes(codePage);
   ScannedEntry entry;
   for (;;) {
     ScanStep step = scanner.Next(entry, problem);
@@ -204,15 +205,22 @@ bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress&
     }
     ++check.entries;
     check.names.push_back(entry.name);
-    std::string label = EntryLabel(entry.index, entry.name);
+    std::string label = EntryLabel(entry.index, entry.shown);
     // Any field of a damaged header may be wrong, its size among them, so
     // nothing after it can be placed with any confidence.
     if (!entry.headerIntact) {
       check.problems.push_back(label + ": the entry header is damaged (it does not agree with its CRC)");
       break;
     }
+    std::string text;
     if (!IsSafeEntryName(entry.name.c_str())) {
       check.problems.push_back(label + ": the name is not safe to extract");
+    } else if (!codePage.ToUtf8(entry.name, text, problem)) {
+      check.problems.push_back(label + ": the name is not text in code page " + std::to_string(codePage.Number()) +
+                               " (an archive for another code page needs --codepage)");
+    } else if (codePage.SplitTrailByte(entry.name) != std::string::npos) {
+      check.problems.push_back(label + ": byte " + std::to_string(codePage.SplitTrailByte(entry.name) + 1) +
+                               " ends a two-byte character, and setup would take it for a separator");
     } else {
       std::string clash = clashes.Add(entry.name);
       if (!clash.empty()) check.problems.push_back(label + ": " + clash);

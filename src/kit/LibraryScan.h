@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/CodePage.h"
 #include "kit/LibraryWriter.h"
 #include "payload/LibraryFormat.h"
 
@@ -60,8 +61,9 @@ class FileInput : public ArchiveInput {
 };
 
 struct ScannedEntry {
-  int index = 0;     // from 0, in archive order
-  std::string name;  // restored
+  int index = 0;      // from 0, in archive order
+  std::string name;   // restored: bytes in the archive's code page
+  std::string shown;  // the name for messages and listings (CodePage::Display)
   std::int32_t size = 0;
   std::int64_t dataOffset = 0;  // from the start of the archive
   // Filled only when the archive is checked (otherwise true and 0): whether
@@ -75,7 +77,8 @@ enum class ScanStep { Entry, End, Invalid };
 
 class LibraryScanner {
  public:
-  explicit LibraryScanner(ArchiveInput& input) : input_(input) {}
+  // Names are read in the code page.
+  LibraryScanner(ArchiveInput& input, const CodePage& codePage) : input_(input), codePage_(codePage) {}
   // Reads the header; false, with the problem, when it is short or does not
   // carry the access name.
   bool ReadHeader(std::string& problem);
@@ -96,6 +99,7 @@ class LibraryScanner {
 
  private:
   ArchiveInput& input_;
+  const CodePage& codePage_;
   std::uint64_t position_ = 0;
   LibraryMarking marking_ = LibraryMarking::Unchecked;
   std::uint64_t unread_ = 0;  // data bytes of the current entry not yet passed
@@ -107,19 +111,22 @@ class LibraryScanner {
 
 struct LibraryCheck {
   std::size_t entries = 0;
-  std::vector<std::string> names;  // of the entries, in archive order
+  std::vector<std::string> names;  // of the entries as stored, in archive order
   std::uint64_t dataBytes = 0;
   std::vector<std::string> problems;
 };
 
 // Checks everything the installer relies on: the access name; every entry
-// valid and its data there to the end; every name safe to extract, unique
-// and free of clashes; nothing left over after the last entry; the archive
-// within 2147483647 bytes. In an archive that carries the check marker,
+// valid and its data there to the end; every name text in the code page,
+// safe to extract, unique and free of clashes as the code page folds case
+// (and in a double-byte code page without a second byte that setup would
+// take for a separator); nothing left over after the last entry; the
+// archive within 2147483647 bytes. In an archive that carries the check marker,
 // every entry header must agree with its CRC and every entry's data with the
 // CRC in its header; a damaged marker is a problem in itself. True when
 // nothing is wrong.
-bool VerifyLibrary(ArchiveInput& input, LibraryCheck& check, const WorkProgress& progress = {});
+bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& check,
+                   const WorkProgress& progress = {});
 
-// "entry 3 "A\B.TXT"": how messages name an entry.
-std::string EntryLabel(int index, const std::string& name);
+// "entry 3 "A\B.TXT"": how messages name an entry, by its name as shown.
+std::string EntryLabel(int index, const std::string& shown);

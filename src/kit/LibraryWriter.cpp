@@ -7,6 +7,7 @@
 #include <memory>
 #include <system_error>
 
+#include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/OutputFile.h"
 #include "payload/EntryName.h"
@@ -27,7 +28,22 @@ constexpr std::size_t COPY_CHUNK = 1 << 20;
 // a longer name does not fit its 259-character path there.
 constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = 259 - sizeof "C:\\QUENV98";
 
-void Walk(const fs::path& directory, const std::string& prefix, std::vector<TreeFile>& files,
+// The name as the format stores it cannot be: over 259 bytes, a zero byte,
+// or a byte whose stored form is zero. Empty when it can be.
+std::string StoredNameProblem(const std::string& name) {
+  if (name.size() > LIBRARY_NAME_LIMIT) {
+    return "the name has " + std::to_string(name.size()) + " bytes; an entry name has at most " +
+           std::to_string(LIBRARY_NAME_LIMIT);
+  }
+  if (name.find('\0') != std::string::npos) return "the name holds a zero byte";
+  int index = FindUnstorableCharacter(name.data(), name.size());
+  if (index >= 0) {
+    return "byte " + std::to_string(index + 1) + " of the name would be stored as a zero byte, which ends a name";
+  }
+  return "";
+}
+
+void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
           std::vector<std::string>& problems, std::vector<std::string>& notes) {
   std::error_code code;
   fs::directory_iterator it(directory, code);
@@ -40,10 +56,9 @@ void Walk(const fs::path& directory, const std::string& prefix, std::vector<Tree
     empty = false;
     const fs::path& path = it->path();
     std::string component;
-    try {
-      component = path.filename().string();
-    } catch (const std::exception&) {
-      problems.push_back(path.string() + ": the name has characters that cannot be stored");
+    std::string problem;
+    if (!codePage.NameFromSystem(path.filename(), component, problem)) {
+      problems.push_back(path.string() + ": " + problem);
       continue;
     }
     std::string name = prefix.empty() ? component : prefix + "\\" + component;
@@ -57,7 +72,7 @@ void Walk(const fs::path& directory, const std::string& prefix, std::vector<Tree
         problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
         continue;
       }
-      Walk(path, name, files, problems, notes);
+      Walk(path, codePage, name, files, problems, notes);
     } else if (!fs::is_regular_file(status)) {
       problems.push_back(path.string() + ": a special file; the archive holds regular files only");
     } else if (component.find('\\') != std::string::npos) {
@@ -88,7 +103,7 @@ bool PrepareEntryHeader(const std::string& name, std::uint64_t size, LibraryEntr
   std::memset(&header, 0, sizeof header);
   if (size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE) ||
       !ScrambleName(name.data(), name.size(), header.name, sizeof header.name)) {
-    error = name + ": " + (EntryNameProblem(name).empty() ? "too large for the archive" : EntryNameProblem(name));
+    error = name + ": " + (StoredNameProblem(name).empty() ? "too large for the archive" : StoredNameProblem(name));
     return false;
   }
   SetEntrySize(header, static_cast<std::int32_t>(size));
@@ -136,41 +151,38 @@ bool VectorSink::Write(const unsigned char* data, std::size_t size, std::string&
   return true;
 }
 
-std::string EntryNameProblem(const std::string& name) {
-  if (name.size() > LIBRARY_NAME_LIMIT) {
-    return "the name has " + std::to_string(name.size()) + " characters; an entry name has at most " +
-           std::to_string(LIBRARY_NAME_LIMIT);
-  }
-  if (name.find('\0') != std::string::npos) return "the name holds a zero byte";
-  int index = FindUnstorableCharacter(name.data(), name.size());
-  if (index >= 0) {
-    return "character " + std::to_string(index + 1) + " of the name would be stored as a zero byte, which ends a name";
-  }
+std::string EntryNameProblem(const std::string& name, const CodePage& codePage) {
+  std::string problem = StoredNameProblem(name);
+  if (!problem.empty()) return problem;
   if (!IsSafeEntryName(name.c_str())) {
     return "the name is not safe to extract (a drive, a device, a \".\" or \"..\" component, an empty component, "
            "a trailing dot or space, or a control character)";
   }
-  if (name.find_first_of("<>\"|?*") != std::string::npos) {
+  // Looked for among the characters: in a double-byte code page a second
+  // byte may be one of them without the character being it.
+  std::string text;
+  if (!codePage.ToUtf8(name, text, problem)) text = name;
+  if (text.find_first_of("<>\"|?*") != std::string::npos) {
     return "the name holds one of < > \" | ? *, which Windows does not allow in file names";
   }
   return "";
 }
 
-bool CollectTree(const fs::path& root, std::vector<TreeFile>& files, std::vector<std::string>& problems,
-                 std::vector<std::string>& notes) {
+bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<TreeFile>& files,
+                 std::vector<std::string>& problems, std::vector<std::string>& notes) {
   files.clear();
   std::error_code code;
   if (!fs::is_directory(root, code)) {
     problems.push_back(root.string() + ": not a directory");
     return false;
   }
-  Walk(root, "", files, problems, notes);
+  Walk(root, codePage, "", files, problems, notes);
   std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) { return a.name < b.name; });
 
-  NameClashCheck clashes;
+  NameClashCheck clashes(codePage);
   std::uint64_t total = LIBRARY_HEADER_SIZE;
   for (const TreeFile& file : files) {
-    std::string problem = EntryNameProblem(file.name);
+    std::string problem = EntryNameProblem(file.name, codePage);
     if (problem.empty()) problem = clashes.Add(file.name);
     if (!problem.empty()) problems.push_back(file.source.string() + ": " + problem);
     if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
@@ -179,7 +191,7 @@ bool CollectTree(const fs::path& root, std::vector<TreeFile>& files, std::vector
     }
     if (file.name.size() > DEFAULT_DIRECTORY_NAME_LIMIT && file.name.size() <= LIBRARY_NAME_LIMIT) {
       notes.push_back(file.source.string() + ": the name has " + std::to_string(file.name.size()) +
-                      " characters; below C:\\QUENV98 it does not fit the installer's 259-character paths");
+                      " bytes; below C:\\QUENV98 it does not fit the installer's 259-byte paths");
     }
     total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
   }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class CodePage;
+
 // Called now and then with the bytes done so far and the total.
 using WorkProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
@@ -30,26 +32,28 @@ class VectorSink : public ByteSink {
 
 // One file of the tree as it goes into the archive.
 struct TreeFile {
-  std::string name;              // entry name: the relative path, components joined with '\'
+  std::string name;              // entry name: the relative path in the code page, components joined with '\'
   std::filesystem::path source;  // where its bytes are read from
   std::uint64_t size;            // its size when the tree was walked
 };
 
-// Why the name cannot be an entry name, or an empty string when it can: over
-// 259 characters, a character whose stored form is a zero byte, a name the
-// entry-name rule refuses, or a character Windows does not allow in file
-// names.
-std::string EntryNameProblem(const std::string& name);
+// Why the name, in the code page, cannot be an entry name, or an empty string
+// when it can: over 259 bytes, a byte whose stored form is a zero byte, a
+// name the entry-name rule refuses, or a character Windows does not allow in
+// file names.
+std::string EntryNameProblem(const std::string& name, const CodePage& codePage);
 
-// Gathers every regular file below root, sorted by entry name (byte order),
-// so that the same tree gives the same archive whatever the order of the
-// directory listing. Symbolic links, special files, names that cannot be
-// entries, clashing names, files over 2147483647 bytes and a total over the
-// archive's limit are refused: one line in problems for each, naming the
-// file. Directories are not entries; an empty one is reported in notes, as it
-// will not be kept. True when there is no problem.
-bool CollectTree(const std::filesystem::path& root, std::vector<TreeFile>& files, std::vector<std::string>& problems,
-                 std::vector<std::string>& notes);
+// Gathers every regular file below root, its name converted into the code
+// page, sorted by entry name (byte order), so that the same tree gives the
+// same archive whatever the order of the directory listing. Symbolic links,
+// special files, names that the code page cannot write, names that cannot
+// be entries, names that one folder cannot hold side by side, files over
+// 2147483647 bytes and a total over the archive's limit are refused: one
+// line in problems for each, naming the file. Directories are not entries;
+// an empty one is reported in notes, as it will not be kept. True when there
+// is no problem.
+bool CollectTree(const std::filesystem::path& root, const CodePage& codePage, std::vector<TreeFile>& files,
+                 std::vector<std::string>& problems, std::vector<std::string>& notes);
 
 // The archive's size for these files: header, entry headers and data.
 std::uint64_t LibrarySize(const std::vector<TreeFile>& files);

@@ -2,20 +2,19 @@
 
 #include <cstring>
 
+#include "kit/CodePage.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
 
 // The name as Windows resolves it below the target directory: one leading
-// separator dropped, '/' read as '\', ASCII letters in upper case (the
-// installer names files through the ANSI API, which folds only those the
-// same way on every code page).
-std::string Folded(const std::string& name) {
-  std::string folded = name;
+// separator dropped, '/' read as '\\', and case folded as the code page's
+// characters fold.
+std::string Folded(const CodePage& codePage, const std::string& name) {
+  std::string folded = codePage.CaseKey(name);
   if (!folded.empty() && (folded[0] == '\\' || folded[0] == '/')) folded.erase(0, 1);
   for (char& c : folded) {
     if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
   return folded;
 }
@@ -24,21 +23,24 @@ std::string Folded(const std::string& name) {
 
 std::string NameClashCheck::Add(const std::string& name) {
   if (!exact_.insert(name).second) return "duplicate name: only the first entry of that name can ever be extracted";
-  std::string folded = Folded(name);
+  std::string folded = Folded(codePage_, name);
   if (folded == LIBRARY_ARCHIVE_NAME) {
     return std::string("would overwrite the archive ") + LIBRARY_ARCHIVE_NAME + " while setup extracts it";
   }
   auto file = files_.find(folded);
   if (file != files_.end())
-    return "differs only in case from \"" + file->second + "\": Windows would write both to one file";
+    return "differs only in case from \"" + codePage_.Display(file->second) +
+           "\": Windows would write both to one file";
   auto directory = directories_.find(folded);
   if (directory != directories_.end()) {
-    return "is also a directory of \"" + directory->second + "\"";
+    return "is also a directory of \"" + codePage_.Display(directory->second) + "\"";
   }
   for (std::size_t i = folded.find('\\'); i != std::string::npos; i = folded.find('\\', i + 1)) {
     std::string prefix = folded.substr(0, i);
     auto clash = files_.find(prefix);
-    if (clash != files_.end()) return "needs \"" + clash->second + "\" as a directory, but it is a file";
+    if (clash != files_.end()) {
+      return "needs \"" + codePage_.Display(clash->second) + "\" as a directory, but it is a file";
+    }
   }
   files_.emplace(folded, name);
   for (std::size_t i = folded.find('\\'); i != std::string::npos; i = folded.find('\\', i + 1)) {

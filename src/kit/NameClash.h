@@ -7,13 +7,18 @@
 #include <set>
 #include <string>
 
+class CodePage;
+
 class NameClashCheck {
  public:
+  // Names are in the code page, and compared without case as it reads them.
+  explicit NameClashCheck(const CodePage& codePage) : codePage_(codePage) {}
   // Takes the next entry name in archive order. Empty when it clashes with
   // none of the names taken before it, else what the clash is.
   std::string Add(const std::string& name);
 
  private:
+  const CodePage& codePage_;
   std::set<std::string> exact_;                     // every name as stored
   std::map<std::string, std::string> files_;        // folded name -> first name as stored
   std::map<std::string, std::string> directories_;  // folded directory -> name that implied it

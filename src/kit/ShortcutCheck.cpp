@@ -7,6 +7,7 @@
 #include "integration/ListField.h"
 #include "integration/ShortcutLine.h"
 #include "integration/ShortcutList.h"
+#include "kit/CodePage.h"
 
 namespace {
 
@@ -15,20 +16,20 @@ constexpr char END_OF_FILE_MARK = 0x1A;
 constexpr std::size_t LONGEST_INSTALL_DIR = 258;  // what the directory page hands over at most
 
 // Case is ignored, as the file system does.
-std::string Folded(std::string path) {
-  for (char& c : path) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+std::string Folded(const CodePage& codePage, const std::string& path) {
+  std::string folded = codePage.CaseKey(path);
+  for (char& c : folded) {
     if (c == '/') c = '\\';
   }
-  return path;
+  return folded;
 }
 
 // Every path below the installation directory that the archive creates: the
 // entries' files and the directories their names imply.
-std::set<std::string> InstalledPaths(const std::vector<std::string>& entryNames) {
+std::set<std::string> InstalledPaths(const std::vector<std::string>& entryNames, const CodePage& codePage) {
   std::set<std::string> paths;
   for (const std::string& name : entryNames) {
-    std::string folded = Folded(name);
+    std::string folded = Folded(codePage, name);
     if (!folded.empty() && folded[0] == '\\') folded.erase(0, 1);
     paths.insert(folded);
     for (std::size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1)) {
@@ -62,8 +63,6 @@ std::string AsTextModeReadsIt(const std::vector<std::uint8_t>& list, std::size_t
   return text;
 }
 
-std::string Quoted(const ListFieldSpan& field) { return "\"" + std::string(field.start, field.length) + "\""; }
-
 // An installation directory of the given length, for the limits.
 std::string DirectoryOfLength(std::size_t length) {
   std::string dir = SHORTCUT_CHECK_DIRECTORY;
@@ -85,8 +84,9 @@ class ListChecker {
  public:
   // installsUpTo: the longest installation directory below which every
   // entry of the kit still fits the installer's paths.
-  ListChecker(const std::set<std::string>& installed, std::size_t installsUpTo, ShortcutListCheck& check)
-      : installed_(installed), installsUpTo_(installsUpTo), check_(check) {}
+  ListChecker(const std::set<std::string>& installed, std::size_t installsUpTo, const CodePage& codePage,
+              ShortcutListCheck& check)
+      : installed_(installed), installsUpTo_(installsUpTo), codePage_(codePage), check_(check) {}
 
   // One item line, read whole (it fits one piece), by the installer's rules.
   void CheckItemLine(const std::string& line, std::size_t number) {
@@ -142,11 +142,16 @@ class ListChecker {
   void Problem(const std::string& what) { check_.problems.push_back(where_ + what); }
   void Note(const std::string& what) { check_.notes.push_back(where_ + what); }
 
+  std::string Shown(const ListFieldSpan& field) const {
+    return codePage_.Display(std::string(field.start, field.length));
+  }
+  std::string Quoted(const ListFieldSpan& field) const { return "\"" + Shown(field) + "\""; }
+
   // The path a field names below the installation directory, folded, when
   // it begins with the backslash that the join needs.
-  static bool Relative(const ListFieldSpan& field, std::string& path) {
+  bool Relative(const ListFieldSpan& field, std::string& path) const {
     if (field.length == 0 || field.start[0] != '\\') return false;
-    path = Folded(std::string(field.start + 1, field.length - 1));
+    path = Folded(codePage_, std::string(field.start + 1, field.length - 1));
     if (!path.empty() && path.back() == '\\') path.pop_back();
     return true;
   }
@@ -155,7 +160,7 @@ class ListChecker {
     std::string path;
     if (!Relative(field, path)) {
       Problem(", second field: " + Quoted(field) + " does not begin with a backslash, so the installer would make it " +
-              SHORTCUT_CHECK_DIRECTORY + std::string(field.start, field.length));
+              SHORTCUT_CHECK_DIRECTORY + Shown(field));
     } else if (!path.empty() && installed_.count(path) == 0) {
       Problem(", second field: " + Quoted(field) + " is not a file or directory that the kit installs");
     }
@@ -167,7 +172,7 @@ class ListChecker {
     std::string path;
     if (!Relative(field, path)) {
       Note(", third field: " + Quoted(field) + " does not begin with a backslash, so the installer would make it " +
-           SHORTCUT_CHECK_DIRECTORY + std::string(field.start, field.length));
+           SHORTCUT_CHECK_DIRECTORY + Shown(field));
     } else if (!path.empty() && installed_.count(path) == 0) {
       Note(", third field: " + Quoted(field) + " is not a file or directory that the kit installs");
     }
@@ -209,6 +214,7 @@ class ListChecker {
 
   const std::set<std::string>& installed_;
   const std::size_t installsUpTo_;
+  const CodePage& codePage_;
   ShortcutListCheck& check_;
   std::string where_;
 };
@@ -216,14 +222,14 @@ class ListChecker {
 }  // namespace
 
 bool CheckShortcutList(const std::vector<std::uint8_t>& list, const std::vector<std::string>& entryNames,
-                       ShortcutListCheck& check) {
-  const std::set<std::string> installed = InstalledPaths(entryNames);
+                       const CodePage& codePage, ShortcutListCheck& check) {
+  const std::set<std::string> installed = InstalledPaths(entryNames, codePage);
   // Each entry's file is the directory, a backslash and the entry name, in
   // a path of at most 259 characters.
   std::size_t longestName = 0;
   for (const std::string& name : entryNames) longestName = std::max(longestName, name.size());
   const std::size_t installsUpTo = longestName >= LONGEST_INSTALL_DIR ? 0 : LONGEST_INSTALL_DIR - longestName;
-  ListChecker checker(installed, installsUpTo, check);
+  ListChecker checker(installed, installsUpTo, codePage, check);
   std::size_t markLine = 0;
   const std::string text = AsTextModeReadsIt(list, markLine);
 

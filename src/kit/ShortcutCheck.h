@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CodePage;
+
 // The installation directory the installer offers, below which every
 // converted line must fit.
 constexpr char SHORTCUT_CHECK_DIRECTORY[] = "C:\\QUENV98";
@@ -16,11 +18,13 @@ struct ShortcutListCheck {
 };
 
 // Checks the bytes of "SHELLINK.DAT" as the installer reads them (as text,
-// in pieces of at most 499 characters) against the archive's entry names:
+// in pieces of at most 499 characters) against the archive's entry names,
+// both in the code page, whose characters decide which paths are equal
+// without case:
 // every item line has its three fields, its second field begins with a
 // backslash and names a file or directory that the archive installs, and its
 // converted line fits the installer's buffers below SHORTCUT_CHECK_DIRECTORY.
 // Each problem and note names the line and the field. True when there is no
 // problem.
 bool CheckShortcutList(const std::vector<std::uint8_t>& list, const std::vector<std::string>& entryNames,
-                       ShortcutListCheck& check);
+                       const CodePage& codePage, ShortcutListCheck& check);

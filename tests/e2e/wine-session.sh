@@ -15,6 +15,13 @@
 # GRPCONV.EXE, when given, is the stand-in for the platform's group
 # converter, which Wine lacks: it is copied into the prefix's Windows
 # directory once the prefix is booted.
+#
+# Wine takes its ANSI code page from LC_CTYPE, which also gives the character
+# set it reads Unix file names in, and its own language from LC_MESSAGES,
+# each only from a locale the C library loads. The session runs in C.UTF-8
+# (code page 1252, UTF-8 names, English) whatever the caller's locale, unless
+# QV_WINE_CTYPE and QV_WINE_MESSAGES name others, with QV_WINE_LOCPATH when
+# they were compiled outside the system's locales.
 set -euo pipefail
 
 action=$1
@@ -76,6 +83,9 @@ export WINEARCH=$arch
 export WINELOADER=$loader
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+${QV_WINE_LOCPATH:+export LOCPATH=$QV_WINE_LOCPATH}
+unset LC_ALL
+export LANG=C.UTF-8 LC_CTYPE=${QV_WINE_CTYPE:-C.UTF-8} LC_MESSAGES=${QV_WINE_MESSAGES:-C.UTF-8}
 ENV
     # shellcheck source=/dev/null
     source "$dir/env.sh"

@@ -118,7 +118,8 @@ class KitpackTest : public testing::Test {
 TEST_F(KitpackTest, HelpNamesEverySubcommand) {
   Outcome run = Kitpack({"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* word : {"medium", "pack", "compress", "list", "verify", "extract", "--setup", "-o", "-C"}) {
+  for (const char* word :
+       {"medium", "pack", "compress", "list", "verify", "extract", "--setup", "-o", "-C", "--codepage", "1252"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
 }
@@ -136,6 +137,10 @@ TEST_F(KitpackTest, WrongUsageExitsWithTwo) {
       {"extract", "a"},
       {"medium", "kit"},
       {"compress", "a", "-x", "b"},
+      {"compress", "a", "-o", "b", "--codepage", "1252"},
+      {"pack", "tree", "-o", "a", "--codepage", "950"},
+      {"list", "a", "--codepage", "cp1252"},
+      {"verify", "a", "--codepage"},
   };
   for (const auto& args : cases) {
     Outcome run = Kitpack(args);
@@ -422,6 +427,236 @@ TEST_F(KitpackTest, VerifyOfAMediumFolderNeedsItsTexts) {
     EXPECT_NE(missing.err.find((medium / name).string() + ": no such file"), std::string::npos) << missing.err;
     fs::rename(dir_ / name, medium / name);
   }
+}
+
+// Names outside ASCII travel in the code page that --codepage names, 1252
+// unless it is given, and come back from extract as they were.
+TEST_F(KitpackTest, NamesTravelInTheCodePageAndExtractGivesThemBack) {
+  struct {
+    const char* page;                                        // --codepage, or "" for the default
+    std::vector<std::pair<std::string, std::string>> files;  // UTF-8 path below the tree, and the name stored
+  } rows[] = {
+      {"",
+       {{"DOC/Café.txt", "DOC\\Caf\xE9.txt"},
+        {"DOC/Œuvres/€uro — 5.txt", "DOC\\\x8Cuvres\\\x80uro \x97 5.txt"},
+        {"ÿ.txt", "\xFF.txt"}}},
+      {"1251",
+       {{"Документы/Привет.txt", "\xC4\xEE\xEA\xF3\xEC\xE5\xED\xF2\xFB\\\xCF\xF0\xE8\xE2\xE5\xF2.txt"},
+        {"Ёлка.txt", "\xA8\xEB\xEA\xE0.txt"}}},
+      {"932", {{"資料/ア.txt", "\x8E\x91\x97\xBF\\\x83\x41.txt"}}},
+  };
+  for (const auto& row : rows) {
+    fs::path tree = dir_ / "tree";
+    fs::remove_all(tree);
+    for (const auto& [path, stored] : row.files) WriteFile(tree / path, "data of " + path);
+    std::vector<std::string> page;
+    if (row.page[0] != '\0') page = {"--codepage", row.page};
+    auto with = [&](std::vector<std::string> args) {
+      args.insert(args.end(), page.begin(), page.end());
+      return args;
+    };
+    fs::path archive = dir_ / "DATA.VNX";
+    Outcome packed = Kitpack(with({"pack", tree.string(), "-o", archive.string()}));
+    ASSERT_EQ(packed.status, 0) << row.page << ": " << packed.err;
+    const std::string bytes = ReadFile(archive);
+    Outcome listed = Kitpack(with({"list", archive.string()}));
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    for (const auto& [path, stored] : row.files) {
+      EXPECT_NE(bytes.find(StoredName(stored) + '\0'), std::string::npos) << row.page << ": " << path << " as stored";
+      std::string shown = path;
+      std::replace(shown.begin(), shown.end(), '/', '\\');
+      EXPECT_NE(listed.out.find("  " + shown + "\n"), std::string::npos) << row.page << ": " << listed.out;
+    }
+    EXPECT_EQ(Kitpack(with({"verify", archive.string()})).status, 0) << row.page;
+    fs::path out = dir_ / "out";
+    fs::remove_all(out);
+    Outcome extracted = Kitpack(with({"extract", archive.string(), "-C", out.string()}));
+    ASSERT_EQ(extracted.status, 0) << row.page << ": " << extracted.err;
+    EXPECT_EQ(TreeContents(out), TreeContents(tree)) << row.page;
+  }
+}
+
+// Names that the code page cannot write, or that one Windows folder cannot
+// hold side by side as it folds case, are refused naming the file and the
+// reason, and no archive appears; names that only look alike pack.
+TEST_F(KitpackTest, NamesTheCodePageCannotTakeAreRefused) {
+  // Д is 0xC4 in 1251, which the format cannot store at index 23 of a name:
+  // an Е stands there.
+  auto cyrillic = [](int letters, int storedAt) {
+    std::string name;
+    for (int i = storedAt; i < storedAt + letters; ++i) name += i == 23 ? "Е" : "Д";
+    return name;
+  };
+  const std::string twoDirectories = cyrillic(100, 0) + "/" + cyrillic(100, 101) + "/";
+  struct {
+    const char* why;
+    const char* page;
+    std::vector<std::string> files;  // UTF-8 paths below the tree
+    const char* message;             // after the offending file's path; "" when the tree packs
+  } rows[] = {
+      {"a character the code page lacks",
+       "1252",
+       {"日本.txt"},
+       "日本.txt: the name holds U+65E5 (日), which code page 1252 lacks"},
+      {"a name that is not UTF-8", "1252", {"Caf\xE9.txt"}, "Caf\xE9.txt: the name is not valid UTF-8 (byte 4)"},
+      {"accented letters that differ only in case",
+       "1252",
+       {"Ärger.txt", "ärger.txt"},
+       "ärger.txt: differs only in case from \"Ärger.txt\": Windows would write both to one file"},
+      {"Cyrillic letters that differ only in case",
+       "1251",
+       {"Ёлка.txt", "ёлка.txt"},
+       "ёлка.txt: differs only in case from \"Ёлка.txt\""},
+      {"a file that another name needs as a directory",
+       "1252",
+       {"Übung", "übung/x"},
+       "übung/x: needs \"Übung\" as a directory, but it is a file"},
+      {"260 bytes in 1251 (515 in UTF-8)",
+       "1251",
+       {twoDirectories + cyrillic(58, 202)},
+       ": the name has 260 bytes; an entry name has at most 259"},
+      {"259 bytes in 1251 fit, however long in UTF-8", "1251", {twoDirectories + cyrillic(57, 202)}, ""},
+      {"a second byte that setup would split at",
+       "932",
+       {"表.txt"},
+       "表.txt: the name holds U+8868 (表), which code page 932 writes as 0x95 0x5C; setup would split the name at "
+       "the 0x5C"},
+      {"micro sign and Greek Mu are two letters", "1253", {"µ.txt", "Μ.txt"}, ""},
+      {"dotless ı and dotted İ are letters of their own", "1254", {"ı.txt", "I.txt", "İ.txt"}, ""},
+  };
+  for (const auto& row : rows) {
+    fs::path tree = dir_ / "tree";
+    fs::remove_all(tree);
+    for (const std::string& file : row.files) WriteFile(tree / file, "x");
+    fs::path archive = dir_ / "DATA.VNX";
+    Outcome run = Kitpack({"pack", tree.string(), "-o", archive.string(), "--codepage", row.page});
+    if (row.message[0] == '\0') {
+      EXPECT_EQ(run.status, 0) << row.why << ": " << run.err;
+      fs::remove(archive);
+      continue;
+    }
+    EXPECT_EQ(run.status, 1) << row.why;
+    EXPECT_NE(run.err.find("kitpack: " + tree.string() + "/"), std::string::npos) << row.why << ": " << run.err;
+    EXPECT_NE(run.err.find(row.message), std::string::npos) << row.why << ": " << run.err;
+    EXPECT_EQ(Others(dir_, {"tree"}), std::vector<std::string>{}) << row.why << ": no output, not even a temporary";
+  }
+}
+
+// The texts beside SETUP.EXE go into the medium in the code page, and
+// medium says what it did with each.
+TEST_F(KitpackTest, MediumWritesItsTextsInTheCodePage) {
+  struct {
+    const char* why;
+    std::string licence;  // LICENSE.TXT in the kit
+    std::string written;  // in the medium; "" when medium refuses
+    const char* said;     // in the output: what was done, or the problem
+  } rows[] = {
+      {"UTF-8 past ASCII is converted", "Licence — Œuvre\r\n", "Licence \x97 \x8Cuvre\r\n",
+       "LICENSE.TXT: converted from UTF-8 into code page 1252\n"},
+      {"a byte-order mark is dropped",
+       "\xEF\xBB\xBF"
+       "Café\r\n",
+       "Caf\xE9\r\n", "LICENSE.TXT: converted from UTF-8 into code page 1252, its byte-order mark dropped\n"},
+      {"plain ASCII stays", "Licence\r\n", "Licence\r\n", "LICENSE.TXT: plain ASCII, copied as it is\n"},
+      {"a text already in the code page stays", "Licence \xA9 \x80\r\n", "Licence \xA9 \x80\r\n",
+       "LICENSE.TXT: not UTF-8, copied as it is (taken to be in code page 1252 already)\n"},
+      {"a character the code page lacks", "Licence\r\nSee 日本\r\n", "",
+       "LICENSE.TXT: line 2, column 5: U+65E5 (日), which code page 1252 lacks"},
+  };
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    WriteFile(kit / "LICENSE.TXT", row.licence);
+    fs::path medium = dir_ / "medium";
+    Outcome made = Kitpack({"medium", kit.string(), medium.string()});
+    if (row.written.empty()) {
+      EXPECT_EQ(made.status, 1) << row.why;
+      EXPECT_NE(made.err.find(row.said), std::string::npos) << row.why << ": " << made.err;
+      EXPECT_FALSE(fs::exists(medium)) << row.why;
+    } else {
+      EXPECT_EQ(made.status, 0) << row.why << ": " << made.err;
+      EXPECT_EQ(ReadFile(medium / "LICENSE.TXT"), row.written) << row.why;
+      EXPECT_NE(made.out.find(row.said), std::string::npos) << row.why << ": " << made.out;
+    }
+    fs::remove_all(medium);
+    fs::remove_all(kit);
+  }
+}
+
+// The shortcut list is checked as setup will read it: converted, against the
+// names as stored, case folded as the code page's letters fold, its limits
+// on the converted bytes.
+TEST_F(KitpackTest, ShortcutListIsCheckedInTheCodePage) {
+  std::string e240;
+  for (int i = 0; i < 240; ++i) e240 += "é";
+  struct {
+    const char* why;
+    std::string list;     // UTF-8
+    std::string written;  // SHELLINK.DAT in the medium; "" when medium refuses
+    const char* problem;
+  } rows[] = {
+      {"a shortcut to a file with an accent, spelt in capitals", "(Café,\\DOC\\CAFÉ.TXT,\\Doc\r\n",
+       "(Caf\xE9,\\DOC\\CAF\xC9.TXT,\\Doc\r\n", ""},
+      {"a third path of 241 characters fits below C:\\QUENV98 in 1252, though 481 bytes in UTF-8",
+       "(Long,\\DOC\\Café.txt,\\" + e240 + "\r\n", "(Long,\\DOC\\Caf\xE9.txt,\\" + std::string(240, '\xE9') + "\r\n",
+       ""},
+      {"a file the kit does not hold", "(Cafe,\\DOC\\Cafè.txt,\\DOC\r\n", "",
+       "line 1, second field: \"\\DOC\\Cafè.txt\" is not a file or directory that the kit installs"},
+  };
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    WriteFile(kit / "files/DOC/Café.txt", "café");
+    WriteFile(kit / "SHELLINK.DAT", row.list);
+    fs::path medium = dir_ / "medium";
+    Outcome made = Kitpack({"medium", kit.string(), medium.string()});
+    if (row.written.empty()) {
+      EXPECT_EQ(made.status, 1) << row.why;
+      EXPECT_NE(made.err.find(row.problem), std::string::npos) << row.why << ": " << made.err;
+    } else {
+      ASSERT_EQ(made.status, 0) << row.why << ": " << made.err;
+      EXPECT_EQ(ReadFile(medium / "SHELLINK.DAT"), row.written) << row.why;
+      Outcome verified = Kitpack({"verify", medium.string()});
+      EXPECT_EQ(verified.status, 0) << row.why << ": " << verified.err;
+    }
+    fs::remove_all(medium);
+    fs::remove_all(kit);
+  }
+}
+
+// list, verify and extract read names in the code page they are given; an
+// archive for another one is found out rather than written under wrong names.
+TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
+  fs::path tree = dir_ / "tree";
+  WriteFile(tree / "Ѓ.txt", "x");  // 0x81 in 1251, which 1252 leaves unassigned
+  fs::path archive = dir_ / "DATA.VNX";
+  ASSERT_EQ(Kitpack({"pack", tree.string(), "-o", archive.string(), "--codepage", "1251"}).status, 0);
+  fs::path japanese = dir_ / "JAPAN.VNX";
+  WriteFile(japanese, Header() + Entry("\x95\x5C.txt", "x"));  // 表 written as it is
+  struct {
+    const char* why;
+    std::vector<std::string> args;
+    int status;
+    const char* said;  // in the output or the errors
+  } rows[] = {
+      {"listed in its code page", {"list", archive.string(), "--codepage", "1251"}, 0, "  Ѓ.txt\n"},
+      {"listed in another: the byte shown as it is", {"list", archive.string()}, 0, "  \\x81.txt\n"},
+      {"verified in its code page", {"verify", archive.string(), "--codepage", "1251"}, 0, ": OK"},
+      {"verified in another",
+       {"verify", archive.string()},
+       1,
+       "entry 0 \"\\x81.txt\": the name is not text in code page 1252 (an archive for another code page needs "
+       "--codepage)"},
+      {"extracted in another", {"extract", archive.string(), "-C", (dir_ / "out").string()}, 1, "not text"},
+      {"a second byte that setup splits at",
+       {"verify", japanese.string(), "--codepage", "932"},
+       1,
+       "entry 0 \"表.txt\": byte 2 ends a two-byte character, and setup would take it for a separator"},
+  };
+  for (const auto& row : rows) {
+    Outcome run = Kitpack(row.args);
+    EXPECT_EQ(run.status, row.status) << row.why << ": " << run.err;
+    EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << row.why << ": " << run.out << run.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "out"));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ArchiveBytes.h"
+#include "TestCodePages.h"
 #include "TestFiles.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
@@ -112,7 +113,7 @@ class LibraryWriterTest : public testing::Test {
     std::vector<TreeFile> files;
     problems_.clear();
     notes_.clear();
-    if (!CollectTree(tree, files, problems_, notes_)) return "";
+    if (!CollectTree(tree, OpenedCodePage(), files, problems_, notes_)) return "";
     std::vector<std::uint8_t> out;
     VectorSink sink(out);
     std::string error;
@@ -150,7 +151,8 @@ TEST(EntryNameProblemTest, RefusesWhatTheFormatOrTheInstallerCannotHold) {
       {"say \"hi\"", false, "quote"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(EntryNameProblem(c.name).empty(), c.accepted) << c.why << ": " << EntryNameProblem(c.name);
+    EXPECT_EQ(EntryNameProblem(c.name, OpenedCodePage()).empty(), c.accepted)
+        << c.why << ": " << EntryNameProblem(c.name, OpenedCodePage());
   }
 }
 
@@ -188,7 +190,7 @@ TEST_F(LibraryWriterTest, RoundTripsThroughTheInstallersReader) {
 
   MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
   LibraryCheck check;
-  EXPECT_TRUE(VerifyLibrary(input, check)) << Join(check.problems);
+  EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << Join(check.problems);
   EXPECT_EQ(check.entries, files.size());
 }
 
@@ -201,7 +203,7 @@ TEST_F(LibraryWriterTest, SameTreeGivesSameBytesWhateverTheCreationOrderAndTimes
   fs::last_write_time(second / "zz", fs::last_write_time(second / "zz") - std::chrono::hours(100));
 
   std::vector<TreeFile> files;
-  ASSERT_TRUE(CollectTree(first, files, problems_, notes_)) << Join(problems_);
+  ASSERT_TRUE(CollectTree(first, OpenedCodePage(), files, problems_, notes_)) << Join(problems_);
   std::vector<std::string> order;
   for (const auto& f : files) order.push_back(f.name);
   EXPECT_EQ(order, (std::vector<std::string>{"A\\y.h", "a b\\c", "a-b", "a.txt", "a\\x\\w", "a\\z.h", "b.txt", "zz"}))
@@ -290,7 +292,7 @@ TEST_F(LibraryWriterTest, FileThatChangedSinceTheWalkFailsTheWrite) {
   for (const char* change : {"shrank", "grew"}) {
     WriteFile(tree / "f", "12345");
     std::vector<TreeFile> files;
-    ASSERT_TRUE(CollectTree(tree, files, problems_, notes_));
+    ASSERT_TRUE(CollectTree(tree, OpenedCodePage(), files, problems_, notes_));
     WriteFile(tree / "f", change == std::string("shrank") ? "123" : "1234567");
     std::vector<std::uint8_t> out;
     VectorSink sink(out);
@@ -347,7 +349,7 @@ TEST_F(LibraryWriterTest, LargeFileThatChangesBetweenItsTwoReadsIsRefused) {
     const std::string first = original.substr(0, c.size);
     WriteFile(tree / "big.bin", first);
     std::vector<TreeFile> files;
-    ASSERT_TRUE(CollectTree(tree, files, problems_, notes_)) << Join(problems_);
+    ASSERT_TRUE(CollectTree(tree, OpenedCodePage(), files, problems_, notes_)) << Join(problems_);
     std::vector<std::uint8_t> out;
     ChangingSink sink(out, [&] { WriteFile(tree / "big.bin", c.replacement); });
     std::string error;
@@ -361,7 +363,7 @@ TEST_F(LibraryWriterTest, LargeFileThatChangesBetweenItsTwoReadsIsRefused) {
     EXPECT_TRUE(archive.substr(LIBRARY_FIRST_DATA) == StoredData(first)) << c.why;
     MemoryInput input(out.data(), out.size());
     LibraryCheck check;
-    EXPECT_TRUE(VerifyLibrary(input, check)) << c.why << ": " << Join(check.problems);
+    EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << c.why << ": " << Join(check.problems);
   }
 }
 
@@ -431,7 +433,7 @@ TEST(VerifyLibraryTest, FindsWhatWouldNotInstall) {
   for (const auto& c : cases) {
     MemoryInput input(reinterpret_cast<const std::uint8_t*>(c.archive.data()), c.archive.size());
     LibraryCheck check;
-    bool sound = VerifyLibrary(input, check);
+    bool sound = VerifyLibrary(input, OpenedCodePage(), check);
     EXPECT_EQ(sound, c.problem[0] == '\0') << c.why << ": " << Join(check.problems);
     if (c.problem[0] != '\0') {
       EXPECT_NE(Join(check.problems).find(c.problem), std::string::npos) << c.why << ": " << Join(check.problems);
@@ -474,7 +476,8 @@ TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
     if (c.offset != std::string::npos) archive[c.offset] = static_cast<char>(archive[c.offset] ^ 0x40);
     MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
     LibraryCheck check;
-    EXPECT_EQ(VerifyLibrary(input, check), c.problem.empty()) << c.why << ": " << Join(check.problems);
+    EXPECT_EQ(VerifyLibrary(input, OpenedCodePage(), check), c.problem.empty())
+        << c.why << ": " << Join(check.problems);
     if (c.problem.empty()) continue;
     ASSERT_FALSE(check.problems.empty()) << c.why;
     const std::string& first = check.problems[0];
@@ -487,14 +490,14 @@ TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
   for (const auto& [name, data] : entries) unmarked += Entry(name, data);
   MemoryInput input(reinterpret_cast<const std::uint8_t*>(unmarked.data()), unmarked.size());
   LibraryCheck check;
-  EXPECT_TRUE(VerifyLibrary(input, check)) << Join(check.problems);
+  EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << Join(check.problems);
   EXPECT_EQ(check.entries, 2u);
 }
 
 TEST(LibraryScannerTest, ListsOffsetsAndSkipsDataUnread) {
   std::string archive = Header() + Entry("A", "12345") + Entry("B", std::string(70000, 'b')) + Entry("C", "");
   MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
-  LibraryScanner scanner(input);
+  LibraryScanner scanner(input, OpenedCodePage());
   std::string problem;
   ASSERT_TRUE(scanner.ReadHeader(problem)) << problem;
   std::vector<std::tuple<std::string, std::int32_t, std::int64_t>> seen;

@@ -348,6 +348,7 @@ const std::vector<Scenario>& Scenarios() {
     std::vector<Scenario> scenarios = WizardScenarios();
     for (const Scenario& s : InstallScenarios()) scenarios.push_back(s);
     for (const Scenario& s : IntegrationScenarios()) scenarios.push_back(s);
+    for (const Scenario& s : CodePageScenarios()) scenarios.push_back(s);
     return scenarios;
   }();
   return all;

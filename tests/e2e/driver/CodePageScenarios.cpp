@@ -1,0 +1,327 @@
+// Kits whose names and texts go past ASCII, made by kitpack.exe as a kit
+// author on Windows makes them and installed by SETUP.EXE on a machine whose
+// ANSI code page is the one the kit was made for: every directory and file
+// comes out under its own name, byte for byte, the licence and the
+// information text show as written, and the shortcut to a file with such a
+// name reaches SETUP.INI in the code page's bytes.
+//
+// Each scenario checks the session's code page first: the 1252 one runs in
+// the shared session, the 1251 one only in the session of
+// with-russian-session.sh, and either fails in any other.
+#include <windows.h>
+// tlhelp32.h needs the types of windows.h first.
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Harness.h"
+#include "ScenarioKit.h"
+#include "Scenarios.h"
+
+namespace {
+
+constexpr DWORD KITPACK_LIMIT_MS = 60000;
+
+// A kit in one code page: its tree by wide names, its texts as the author
+// wrote them, and what SETUP.EXE must make of the texts.
+struct CodePageKit {
+  UINT codePage;
+  const char* option;                                       // kitpack's --codepage, or null for its default
+  std::vector<std::pair<std::wstring, std::string>> files;  // path below files\, and its bytes
+  std::string licence;                                      // LICENSE.TXT: UTF-8, which kitpack converts
+  std::string licenceShown;                                 // what page 2 shows
+  std::string readme;      // README.TXT: already in the code page, which kitpack copies
+  std::string listHeader;  // SHELLINK.DAT's lines before the item line, and SETUP.INI's
+  std::string itemLine;    // SHELLINK.DAT's item line, UTF-8
+  std::string itemName;    // its first field in the code page
+  std::string itemTarget;  // its second field in the code page
+  std::string itemFolder;  // its third field in the code page
+};
+
+// Western Europe: the euro sign, Œ and the em dash, where Windows-1252 and
+// ISO 8859-1 differ, in a directory's name and in files' names.
+const CodePageKit& WesternKit() {
+  static const CodePageKit kit = {
+      1252,
+      nullptr,
+      {{L"BIN\\QCC.CFG", "-zp1\r\n"},
+       {L"DOC\\\u20ACuro \u2014 \u0152uvre.txt",
+        "Les \x9C"
+        "uvres\r\n"},
+       {L"\u0152uvres\\\u00C4rger \u20AC 100.txt", "100 EUR\r\n"},
+       {L"\u0152uvres\\na\u00EFve.txt", ""}},
+      u8"Licence \u2014 \u0152uvre \u20AC 5\r\n",
+      "Licence \x97 \x8C"
+      "uvre \x80 5\r\n",
+      "Lisez-moi : caf\xE9\r\n",
+      "[Quenvar 98]\r\n",
+      u8"(\u0152uvre \u2014 1,\\DOC\\\u20ACuro \u2014 \u0152uvre.txt,\\DOC\r\n",
+      "\x8C"
+      "uvre \x97 1",
+      "\\DOC\\\x80uro \x97 \x8C"
+      "uvre.txt",
+      "\\DOC",
+  };
+  return kit;
+}
+
+// Cyrillic, made with --codepage 1251.
+const CodePageKit& CyrillicKit() {
+  static const CodePageKit kit = {
+      1251,
+      "1251",
+      {{L"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B\\\u041F\u0440\u0438\u0432\u0435\u0442.txt",
+        "\xCF\xF0\xE8\xE2\xE5\xF2\r\n"},
+       {L"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B\\\u0401\u043B\u043A\u0430 \u2014 "
+        L"\u043D\u043E\u0432\u043E\u0433\u043E\u0434\u043D\u044F\u044F.txt",
+        "1 \xFF\xED\xE2\xE0\xF0\xFF\r\n"},
+       {L"\u0401\u0436\u0438\u043A.txt", ""}},
+      u8"\u041B\u0438\u0446\u0435\u043D\u0437\u0438\u044F \u2014 1\r\n",
+      "\xCB\xE8\xF6\xE5\xED\xE7\xE8\xFF \x97 1\r\n",
+      "\xCF\xF0\xE8\xE2\xE5\xF2\r\n",
+      "[Quenvar 98]\r\n",
+      u8"(\u041F\u0440\u0438\u0432\u0435\u0442,\\\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B\\"
+      u8"\u041F\u0440\u0438\u0432\u0435\u0442.txt,\\\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B\r\n",
+      "\xCF\xF0\xE8\xE2\xE5\xF2",
+      "\\\xC4\xEE\xEA\xF3\xEC\xE5\xED\xF2\xFB\\\xCF\xF0\xE8\xE2\xE5\xF2.txt",
+      "\\\xC4\xEE\xEA\xF3\xEC\xE5\xED\xF2\xFB",
+  };
+  return kit;
+}
+
+// ---- files by wide names ---------------------------------------------------
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
+}
+
+void WriteWide(const std::wstring& path, const std::string& bytes) {
+  for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  Expect(file != INVALID_HANDLE_VALUE, "cannot create %s (error %lu)", Narrow(path).c_str(), GetLastError());
+  DWORD written = 0;
+  const BOOL wrote =
+      bytes.empty() || WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  Expect(wrote && written == bytes.size(), "cannot write %s", Narrow(path).c_str());
+}
+
+std::string ReadWide(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  Expect(file != INVALID_HANDLE_VALUE, "cannot open %s", Narrow(path).c_str());
+  std::string bytes;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+// Every file and directory below dir by its wide relative path (directories
+// with a trailing backslash), with a file's bytes.
+void CollectWide(const std::wstring& dir, const std::wstring& relative,
+                 std::vector<std::pair<std::wstring, std::string>>& items) {
+  WIN32_FIND_DATAW entry;
+  HANDLE find = FindFirstFileW((dir + L"\\" + relative + L"*").c_str(), &entry);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      items.push_back({relative + name + L"\\", ""});
+      CollectWide(dir, relative + name + L"\\", items);
+    } else {
+      items.push_back({relative + name, ReadWide(dir + L"\\" + relative + name)});
+    }
+  } while (FindNextFileW(find, &entry));
+  FindClose(find);
+}
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+
+// The names as code points, so that a failure shows which characters came out.
+std::string Describe(const std::vector<std::pair<std::wstring, std::string>>& items) {
+  std::string text;
+  for (const auto& [path, bytes] : items) {
+    text += "\n  ";
+    for (wchar_t c : path) {
+      char code[16];
+      std::snprintf(code, sizeof code, c < 0x80 ? "%c" : "<U+%04X>", static_cast<unsigned>(c));
+      text += code;
+    }
+    if (path.back() != L'\\') text += " (" + std::to_string(bytes.size()) + " bytes)";
+  }
+  return text;
+}
+
+void ExpectInstalledUnderTheirNames(const std::string& dir, const CodePageKit& kit) {
+  std::vector<std::pair<std::wstring, std::string>> expected;
+  for (const auto& [path, bytes] : kit.files) {
+    for (std::size_t at = path.find(L'\\'); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+      expected.push_back({path.substr(0, at + 1), ""});
+    }
+    expected.push_back({path, bytes});
+  }
+  std::sort(expected.begin(), expected.end());
+  expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+  std::vector<std::pair<std::wstring, std::string>> installed;
+  CollectWide(Wide(dir), L"", installed);
+  std::sort(installed.begin(), installed.end());
+  Expect(installed == expected, "%s holds%s\nbut the kit's tree is%s", dir.c_str(), Describe(installed).c_str(),
+         Describe(expected).c_str());
+}
+
+// ---- kitpack.exe -----------------------------------------------------------
+
+std::string BesideTheDriver(const char* name) {
+  char path[MAX_PATH];
+  const DWORD got = GetModuleFileNameA(nullptr, path, sizeof path);
+  Expect(got > 0 && got < sizeof path, "the driver cannot tell where it lies");
+  std::string dir(path, got);
+  return dir.substr(0, dir.find_last_of('\\') + 1) + name;
+}
+
+// Runs kitpack.exe with the arguments, its output going to the driver's.
+void RunKitpack(const std::string& arguments) {
+  const std::string program = BesideTheDriver("kitpack.exe");
+  std::string commandLine = "\"" + program + "\" " + arguments;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  Expect(CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &info) != FALSE,
+         "could not start %s (error %lu)", program.c_str(), GetLastError());
+  CloseHandle(info.hThread);
+  const DWORD waited = WaitForSingleObject(info.hProcess, KITPACK_LIMIT_MS);
+  DWORD code = 0;
+  if (waited != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 99);
+  GetExitCodeProcess(info.hProcess, &code);
+  CloseHandle(info.hProcess);
+  Expect(waited == WAIT_OBJECT_0, "kitpack.exe %s did not end within %lu s", arguments.c_str(),
+         KITPACK_LIMIT_MS / 1000);
+  Expect(code == 0, "kitpack.exe %s ended with exit code %lu", arguments.c_str(), code);
+}
+
+// ---- SETUP.INI -------------------------------------------------------------
+
+std::string SetupIni() {
+  char windows[MAX_PATH];
+  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
+  Expect(got > 0 && got < sizeof windows, "the driver cannot tell the Windows directory");
+  return std::string(windows) + "\\SETUP.INI";
+}
+
+bool ConverterRuns() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  bool running = false;
+  PROCESSENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    running = running || _stricmp(entry.szExeFile, "grpconv.exe") == 0;
+  }
+  CloseHandle(snapshot);
+  return running;
+}
+
+// Puts SETUP.INI back as the scenario found it, once the group converter
+// that the run started has read it: the prefix is shared with the other
+// scenarios.
+class SetupIniKept {
+ public:
+  SetupIniKept() : path_(SetupIni()), had_(IsFile(path_)), bytes_(had_ ? ReadBytes(path_) : "") {}
+  ~SetupIniKept() {
+    const DWORD start = GetTickCount();
+    while (ConverterRuns() && GetTickCount() - start < WAIT_LIMIT_MS) Sleep(50);
+    if (!had_) {
+      DeleteFileA(path_.c_str());
+      return;
+    }
+    HANDLE file = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    if (file == INVALID_HANDLE_VALUE ||
+        !WriteFile(file, bytes_.data(), static_cast<DWORD>(bytes_.size()), &written, nullptr) ||
+        written != bytes_.size()) {
+      std::fprintf(stderr, "could not put %s back as it was\n", path_.c_str());
+    }
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+  SetupIniKept(const SetupIniKept&) = delete;
+  SetupIniKept& operator=(const SetupIniKept&) = delete;
+
+ private:
+  std::string path_;
+  bool had_;
+  std::string bytes_;
+};
+
+// ---- the scenario ------------------------------------------------------------
+
+void InstallUnderTheirNames(Context& context, const CodePageKit& kit) {
+  const UINT acp = GetACP();
+  Expect(acp == kit.codePage,
+         "Wine's ANSI code page is %u, not %u: this scenario runs only in a session in that code page%s", acp,
+         kit.codePage, kit.codePage == 1252 ? "" : " (with-russian-session.sh starts one for 1251)");
+  SetupIniKept kept;
+
+  const std::string source = context.workDir + "\\KITSRC";
+  const std::string medium = context.workDir + "\\MEDIUM";
+  for (const auto& [path, bytes] : kit.files) WriteWide(Wide(source) + L"\\files\\" + path, bytes);
+  WriteBytes(source + "\\LICENSE.TXT", kit.licence);
+  WriteBytes(source + "\\README.TXT", kit.readme);
+  WriteBytes(source + "\\SHELLINK.DAT", kit.listHeader + kit.itemLine);
+  RunKitpack("medium \"" + source + "\" \"" + medium + "\"" +
+             (kit.option ? std::string(" --codepage ") + kit.option : std::string()));
+
+  const std::string dir = KitDir(context);
+  RepaintSentinel sentinel;
+  SetupRun run(context.setupExe, SW_SHOWNORMAL, medium);
+  HWND page = run.ExpectPage(101, "the start");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(102, "Next on page 1");
+  ExpectPaneShows(page, kit.licenceShown, "LICENSE.TXT in the code page");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(103, "I Agree on page 2");
+  ExpectPaneShows(page, kit.readme, "README.TXT");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(104, "Next on page 3");
+  run.Type(page, FIELD, dir);
+  run.Click(page, NEXT);
+  page = run.ExpectPage(105, "Next on page 4");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(107, "Next on page 5, through the install step");
+  ExpectInstalledUnderTheirNames(dir, kit);
+  run.Click(page, BACK);
+  ExpectCompletionNotice(run, sentinel, "No on page 7");
+
+  // The item line as SETUP.EXE converts it, from bytes of the code page.
+  const std::string target = dir + kit.itemTarget;
+  char shortForm[MAX_PATH];
+  const DWORD got = GetShortPathNameA(target.c_str(), shortForm, sizeof shortForm);
+  Expect(got > 0 && got < sizeof shortForm, "the platform gives no short form for the installed %s",
+         Printable(target).c_str());
+  const std::string expected = kit.listHeader + "\"" + kit.itemName + "\",\"" + shortForm + "\",\"" + target +
+                               "\",,,\"" + dir + kit.itemFolder + "\"\r\n";
+  const std::string ini = ReadBytes(SetupIni());
+  Expect(ini == expected, "SETUP.INI holds\n  %s\nexpected\n  %s", Printable(ini).c_str(), Printable(expected).c_str());
+}
+
+void WesternNames(Context& context) { InstallUnderTheirNames(context, WesternKit()); }
+void CyrillicNames(Context& context) { InstallUnderTheirNames(context, CyrillicKit()); }
+
+}  // namespace
+
+const std::vector<Scenario>& CodePageScenarios() {
+  static const std::vector<Scenario> scenarios = {
+      {"names-cp1252", WesternNames},
+      {"names-cp1251", CyrillicNames},
+  };
+  return scenarios;
+}
