@@ -71,6 +71,22 @@ ENV
     # A program that crashes is ended after the debugger prints where,
     # instead of waiting on a crash dialog that nobody answers.
     timeout 60 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    # Drive D: is a CD-ROM drive over the folder cdrom of the session, where
+    # with-cd-drive.sh mounts a kit's image; it is empty otherwise. Wine's
+    # mount manager reads the drive types when the server starts, below.
+    mkdir -p "$dir/cdrom"
+    ln -sfn "$dir/cdrom" "$WINEPREFIX/dosdevices/d:"
+    view=()
+    [ "$WINEARCH" = win64 ] && view=(/reg:64)
+    timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f "${view[@]}" </dev/null >/dev/null 2>&1
+    # The pages' 8-point "MS Sans Serif" is the bitmap font of the kit's
+    # time when Debian's fonts-wine is there: Wine takes the fonts of the
+    # Windows directory, not those of its own data folder.
+    font=/usr/share/wine/fonts/sserife.fon
+    if [ -f "$font" ]; then
+      echo "wine-session: the bitmap MS Sans Serif from $font"
+      cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k
