@@ -79,14 +79,16 @@ ENV
     view=()
     [ "$WINEARCH" = win64 ] && view=(/reg:64)
     timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f "${view[@]}" </dev/null >/dev/null 2>&1
-    # The pages' 8-point "MS Sans Serif" is the bitmap font of the kit's
-    # time when Debian's fonts-wine is there: Wine takes the fonts of the
-    # Windows directory, not those of its own data folder.
-    font=/usr/share/wine/fonts/sserife.fon
-    if [ -f "$font" ]; then
-      echo "wine-session: the bitmap MS Sans Serif from $font"
-      cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-    fi
+    # From Debian's fonts-wine, when it is there: the bitmap font of the
+    # kit's time for the pages' 8-point "MS Sans Serif", and Marlett, whose
+    # glyphs draw the close box and the scroll arrows. Wine takes the fonts
+    # of the Windows directory, not those of its own data folder.
+    for font in /usr/share/wine/fonts/sserife.fon /usr/share/wine/fonts/marlett.ttf; do
+      if [ -f "$font" ]; then
+        echo "wine-session: font $font"
+        cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+      fi
+    done
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k
