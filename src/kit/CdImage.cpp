@@ -2,15 +2,16 @@
 // out of libisofs' writer in 2048-byte sectors and goes to the sink.
 #include "kit/CdImage.h"
 
-// The image comes out through the burn_source interface, which libisofs'
-// header declares in full only for programs that do not use libburn.
-#define LIBISOFS_WITHOUT_LIBBURN 1
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <libisofs/libisofs.h>
 #include <memory>
+
+// The image comes out through the burn_source interface, which libisofs'
+// header declares in full only for programs that do not use libburn.
+#define LIBISOFS_WITHOUT_LIBBURN 1
+#include <libisofs/libisofs.h>
 
 namespace {
 

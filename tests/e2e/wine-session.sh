@@ -76,8 +76,9 @@ ENV
     # mount manager reads the drive types when the server starts, below.
     mkdir -p "$dir/cdrom"
     ln -sfn "$dir/cdrom" "$WINEPREFIX/dosdevices/d:"
+    # In a 64-bit prefix, reg.exe writes the 32-bit view unless told.
     view=()
-    [ "$WINEARCH" = win64 ] && view=(/reg:64)
+    if [ "$WINEARCH" = win64 ]; then view=(/reg:64); fi
     timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f "${view[@]}" </dev/null >/dev/null 2>&1
     # From Debian's fonts-wine, when it is there: the bitmap font of the
     # kit's time for the pages' 8-point "MS Sans Serif", and Marlett, whose
