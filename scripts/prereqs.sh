@@ -14,6 +14,9 @@ packages=(
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
   zlib1g-dev libz-mingw-w64-dev                   # CRC-32 of the archive, native and for Windows
+  libisofs-dev pkgconf                            # kitpack's CD image
+  xorriso genisoimage fuseiso fuse3               # outside readers of the image: isoinfo, xorriso, a FUSE mount
+  fonts-wine                                      # the bitmap "MS Sans Serif" of the pictures
 )
 
 missing=()

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs SETUP.EXE under Wine on a sample medium: installs what is missing,
 # builds the program and the kit builder, makes the medium from sample/kit,
-# and starts the setup from it. With $DISPLAY set the wizard opens in a
-# window there for you to walk; without one it runs headless in a virtual X
-# server, where the test driver walks a whole installation (answering Yes on
-# the environment page), saves a picture of each window under
-# build/screenshots/, and then shows what the installation did.
+# as a folder and as a CD image, and starts the setup. With $DISPLAY set the
+# wizard opens in a window there for you to walk, from the folder; without
+# one it runs headless in a virtual X server from the image, mounted
+# read-only as the CD in drive D:, where the test driver walks a whole
+# installation (answering Yes on the environment page), saves a picture of
+# each window under build/screenshots/, and then shows what the installation
+# did.
 #
 # The medium carries the SETUP.EXE that ships, the 32-bit one, which runs in a
 # 32-bit Wine prefix. A machine that cannot execute 32-bit programs runs the
@@ -36,6 +38,9 @@ medium=$root/build/sample-medium
 echo "== medium: $medium"
 build/native/src/kit/kitpack medium sample/kit "$medium" --setup "build/$preset/src/SETUP.EXE"
 ls -l "$medium"
+image=$root/build/sample-medium.iso
+echo "== CD image: $image"
+build/native/src/kit/kitpack image sample/kit "$image" --setup "build/$preset/src/SETUP.EXE" --label QUENVAR98
 
 if [ -n "${DISPLAY:-}" ]; then
   # A prefix of its own, so the run leaves the user's ~/.wine alone; one of
@@ -54,15 +59,22 @@ fi
 
 session=$root/build/run-session
 pictures=$root/build/screenshots
-trap 'tests/e2e/wine-session.sh stop "$session"' EXIT
+cdrom=$session/cdrom
+unmount() { fusermount -u "$cdrom" 2>/dev/null || fusermount -uz "$cdrom" 2>/dev/null || true; }
+trap 'tests/e2e/wine-session.sh stop "$session"; unmount' EXIT
 tests/e2e/wine-session.sh start "$session" "$arch" "$grpconv"
 # shellcheck source=/dev/null
 source "$session/env.sh"
 rm -rf "$pictures"
 mkdir -p "$pictures"
-echo "== SETUP.EXE headless: the driver walks a whole installation"
-(cd "$medium" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/$preset/tests/e2e/driver.exe" \
-  "$medium/SETUP.EXE" tour "$pictures")
+# The session's drive D: is a CD-ROM drive over $cdrom: the image goes in it,
+# read-only, and SETUP.EXE runs from it as from the kit's CD.
+unmount
+fuseiso -n "$image" "$cdrom" -o ro ||
+  { echo "run: cannot mount $image on $cdrom with fuseiso (FUSE needs /dev/fuse)" >&2; exit 1; }
+echo "== SETUP.EXE headless from the CD image in drive D:, the driver walks a whole installation"
+(cd "$cdrom" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/$preset/tests/e2e/driver.exe" \
+  'D:\SETUP.EXE' tour "Z:${pictures//\//\\}")
 for bmp in "$pictures"/*.bmp; do
   convert "$bmp" "${bmp%.bmp}.png"
   rm "$bmp"

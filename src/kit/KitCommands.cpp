@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "kit/CdImage.h"
 #include "kit/CodePage.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
@@ -306,6 +308,95 @@ int VerifyMedium(const fs::path& medium, const CodePage& codePage) {
   return 0;
 }
 
+// The files of a medium, in the order they are written: DATA.CMP, the
+// texts, and SETUP.EXE when it is given.
+struct MediumFile {
+  std::string name;
+  std::vector<std::uint8_t> bytes;
+};
+
+struct Medium {
+  std::vector<MediumFile> files;
+  std::size_t entries = 0;
+  std::uint64_t archiveBytes = 0;
+  std::vector<std::string> textReports;  // for each text, whether it was converted or copied
+};
+
+// Reads and checks everything a medium is made of, and packs and compresses
+// the tree, before anything is written. Prints every problem, naming the
+// payload as `payloadName`; false when there is one.
+bool BuildMedium(const fs::path& kit, const fs::path& setup, const std::string& payloadName, const CodePage& codePage,
+                 Medium& medium) {
+  std::string error;
+  std::vector<std::vector<std::uint8_t>> texts;
+  for (const char* name : MEDIUM_TEXT_FILES) {
+    texts.emplace_back();
+    medium.textReports.emplace_back();
+    if (!ReadWholeFile(kit / name, texts.back(), error) ||
+        !TextInCodePage(kit / name, codePage, texts.back(), medium.textReports.back(), error)) {
+      Fail(error);
+      return false;
+    }
+  }
+  std::vector<std::uint8_t> setupBytes;
+  if (!setup.empty() && !ReadWholeFile(setup, setupBytes, error)) {
+    Fail(error);
+    return false;
+  }
+
+  std::vector<TreeFile> files;
+  std::vector<std::string> problems;
+  std::vector<std::string> notes;
+  bool collected = CollectTree(kit / "files", codePage, files, problems, notes);
+  for (const std::string& note : notes) Note(note);
+  if (!collected) {
+    FailWithProblems("", problems);
+    return false;
+  }
+
+  // A wrong shortcut is found here rather than on a user's machine.
+  std::vector<std::string> names;
+  for (const TreeFile& file : files) names.push_back(file.name);
+  std::size_t shortcuts = 0;
+  if (!ShortcutListHolds(kit / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names, codePage,
+                         shortcuts)) {
+    return false;
+  }
+
+  std::vector<std::uint8_t> archive;
+  archive.reserve(static_cast<std::size_t>(LibrarySize(files)));
+  VectorSink sink(archive);
+  {
+    ProgressBar bar("packing");
+    if (!WriteLibrary(files, sink, error, bar.Callback())) {
+      Fail(error);
+      return false;
+    }
+  }
+  LibraryCheck check;
+  MemoryInput packed(archive.data(), archive.size());
+  if (!VerifyLibrary(packed, codePage, check)) {
+    FailWithProblems("the packed archive: ", check.problems);
+    return false;
+  }
+
+  // The installer expands the payload into DATA.VNX: its last character goes
+  // into the header.
+  std::vector<std::uint8_t> compressed;
+  const char lastChar = LIBRARY_ARCHIVE_NAME[sizeof LIBRARY_ARCHIVE_NAME - 2];
+  if (!CompressChecked(archive, lastChar, compressed, payloadName, error)) {
+    Fail(error);
+    return false;
+  }
+
+  medium.entries = files.size();
+  medium.archiveBytes = archive.size();
+  medium.files.push_back({MEDIUM_PAYLOAD, std::move(compressed)});
+  for (std::size_t i = 0; i < texts.size(); ++i) medium.files.push_back({MEDIUM_TEXT_FILES[i], std::move(texts[i])});
+  if (!setup.empty()) medium.files.push_back({MEDIUM_SETUP, std::move(setupBytes)});
+  return true;
+}
+
 }  // namespace
 
 int PackCommand(const fs::path& tree, const fs::path& output, const CodePage& codePage) {
@@ -350,75 +441,71 @@ int CompressCommand(const fs::path& input, const fs::path& output) {
 }
 
 int MediumCommand(const fs::path& kit, const fs::path& outDir, const fs::path& setup, const CodePage& codePage) {
-  // Everything is read and checked before anything is written.
-  std::string error;
-  std::vector<std::vector<std::uint8_t>> texts;
-  std::vector<std::string> textReports;
-  for (const char* name : MEDIUM_TEXT_FILES) {
-    texts.emplace_back();
-    textReports.emplace_back();
-    if (!ReadWholeFile(kit / name, texts.back(), error) ||
-        !TextInCodePage(kit / name, codePage, texts.back(), textReports.back(), error)) {
-      return Fail(error);
-    }
-  }
-  std::vector<std::uint8_t> setupBytes;
-  if (!setup.empty() && !ReadWholeFile(setup, setupBytes, error)) return Fail(error);
-
-  std::vector<TreeFile> files;
-  std::vector<std::string> problems;
-  std::vector<std::string> notes;
-  bool collected = CollectTree(kit / "files", codePage, files, problems, notes);
-  for (const std::string& note : notes) Note(note);
-  if (!collected) return FailWithProblems("", problems);
-
-  // A wrong shortcut is found here rather than on a user's machine.
-  std::vector<std::string> names;
-  for (const TreeFile& file : files) names.push_back(file.name);
-  std::size_t shortcuts = 0;
-  if (!ShortcutListHolds(kit / MEDIUM_TEXT_FILES[MEDIUM_SHORTCUT_LIST], texts[MEDIUM_SHORTCUT_LIST], names, codePage,
-                         shortcuts)) {
-    return 1;
-  }
-
-  std::vector<std::uint8_t> archive;
-  archive.reserve(static_cast<std::size_t>(LibrarySize(files)));
-  VectorSink sink(archive);
-  {
-    ProgressBar bar("packing");
-    if (!WriteLibrary(files, sink, error, bar.Callback())) return Fail(error);
-  }
-  LibraryCheck check;
-  MemoryInput packed(archive.data(), archive.size());
-  if (!VerifyLibrary(packed, codePage, check)) return FailWithProblems("the packed archive: ", check.problems);
-
-  // The installer expands the payload into DATA.VNX: its last character goes
-  // into the header.
-  std::vector<std::uint8_t> compressed;
-  const char lastChar = LIBRARY_ARCHIVE_NAME[sizeof LIBRARY_ARCHIVE_NAME - 2];
-  if (!CompressChecked(archive, lastChar, compressed, (outDir / MEDIUM_PAYLOAD).string(), error)) return Fail(error);
+  Medium medium;
+  if (!BuildMedium(kit, setup, (outDir / MEDIUM_PAYLOAD).string(), codePage, medium)) return 1;
 
   std::error_code code;
   fs::create_directories(outDir, code);
   if (code) return Fail(outDir.string() + ": cannot create the directory: " + code.message());
   // All files go out under temporary names first, and are renamed into place
   // only when every one of them has been written.
+  std::string error;
   std::vector<std::unique_ptr<OutputFile>> outputs;
-  auto stage = [&](const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+  for (const MediumFile& file : medium.files) {
     outputs.push_back(std::make_unique<OutputFile>());
-    return WriteWholeFile(*outputs.back(), path, bytes, error);
-  };
-  if (!stage(outDir / MEDIUM_PAYLOAD, compressed)) return Fail(error);
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    if (!stage(outDir / MEDIUM_TEXT_FILES[i], texts[i])) return Fail(error);
+    if (!WriteWholeFile(*outputs.back(), outDir / file.name, file.bytes, error)) return Fail(error);
   }
-  if (!setup.empty() && !stage(outDir / MEDIUM_SETUP, setupBytes)) return Fail(error);
   for (auto& output : outputs) {
     if (!output->Commit(error)) return Fail(error);
   }
-  for (const std::string& report : textReports) std::printf("%s\n", report.c_str());
-  std::printf("%s: %zu entries, archive %zu bytes, %s %zu bytes (%s)\n", outDir.string().c_str(), files.size(),
-              archive.size(), MEDIUM_PAYLOAD, compressed.size(), Percent(compressed.size(), archive.size()).c_str());
+  for (const std::string& report : medium.textReports) std::printf("%s\n", report.c_str());
+  std::printf("%s: %zu entries, archive %" PRIu64 " bytes, %s %zu bytes (%s)\n", outDir.string().c_str(),
+              medium.entries, medium.archiveBytes, MEDIUM_PAYLOAD, medium.files[0].bytes.size(),
+              Percent(medium.files[0].bytes.size(), medium.archiveBytes).c_str());
+  return 0;
+}
+
+int ImageCommand(const fs::path& kit, const fs::path& image, const fs::path& setup, const std::string& labelOption,
+                 const CodePage& codePage) {
+  std::string why;
+  if (!CdImageAvailable(why)) return Fail(image.string() + ": " + why);
+  // The label and the timestamp are checked before the kit is packed, which
+  // takes a while for a large one.
+  std::string label;
+  std::string problem;
+  if (!labelOption.empty()) {
+    if (!CdLabelFromOption(labelOption, label, problem)) return Fail(problem);
+  } else {
+    std::error_code code;
+    const fs::path absolute = fs::weakly_canonical(fs::absolute(kit), code);
+    label = CdLabelFromName((code ? kit : absolute).filename().string());
+    if (label.empty())
+      return Fail(kit.string() + ": the kit folder has no name to make a volume label of; give --label");
+  }
+  std::int64_t when = 0;
+  if (!CdImageTime(std::getenv("SOURCE_DATE_EPOCH"), when, problem)) return Fail(problem);
+
+  Medium medium;
+  if (!BuildMedium(kit, setup, image.string() + ": " + MEDIUM_PAYLOAD, codePage, medium)) return 1;
+  std::vector<CdImageFile> files;
+  for (const MediumFile& file : medium.files) files.push_back({file.name, &file.bytes});
+
+  OutputFile out;
+  OutputSink sink(out);
+  std::string error;
+  if (!out.Create(image, error)) return Fail(error);
+  {
+    ProgressBar bar("writing the image");
+    if (!WriteCdImage(files, label, when, sink, image.string(), error, bar.Callback())) return Fail(error);
+  }
+  if (!out.Commit(error)) return Fail(error);
+  for (const std::string& report : medium.textReports) std::printf("%s\n", report.c_str());
+  std::error_code code;
+  const std::uintmax_t size = fs::file_size(image, code);
+  std::printf("%s: CD image \"%s\", %ju bytes: %zu entries, archive %" PRIu64 " bytes, %s %zu bytes (%s)\n",
+              image.string().c_str(), label.c_str(), code ? std::uintmax_t{0} : size, medium.entries,
+              medium.archiveBytes, MEDIUM_PAYLOAD, medium.files[0].bytes.size(),
+              Percent(medium.files[0].bytes.size(), medium.archiveBytes).c_str());
   return 0;
 }
 

@@ -6,6 +6,7 @@
 // and medium write them so, and list, verify and extract read them so.
 #pragma once
 #include <filesystem>
+#include <string>
 
 class CodePage;
 
@@ -17,6 +18,14 @@ class CodePage;
 // will read both.
 int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path& outDir,
                   const std::filesystem::path& setup, const CodePage& codePage);
+
+// The same medium as an ISO 9660 CD image in one file: SETUP.EXE (required
+// here), DATA.CMP and the texts in its root under their 8.3 names. The volume
+// label is labelOption upper-cased, or, when that is empty, the kit folder's
+// name made into one. Every timestamp is SOURCE_DATE_EPOCH when it is set, a
+// fixed date otherwise, so that the same kit gives the same bytes.
+int ImageCommand(const std::filesystem::path& kit, const std::filesystem::path& image,
+                 const std::filesystem::path& setup, const std::string& labelOption, const CodePage& codePage);
 
 // The tree packed into a library archive.
 int PackCommand(const std::filesystem::path& tree, const std::filesystem::path& output, const CodePage& codePage);

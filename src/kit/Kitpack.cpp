@@ -24,6 +24,14 @@ const char USAGE[] =
     "      Every item line of SHELLINK.DAT must have three fields, name a file or\n"
     "      directory of the tree in its second (with a leading backslash), and\n"
     "      fit setup's limits below C:\\QUENV98.\n"
+    "  kitpack image KITDIR OUT.ISO --setup SETUP.EXE [--label LABEL] [--codepage N]\n"
+    "      Builds the same medium as an ISO 9660 CD image, for a CD writer, an\n"
+    "      emulator or a virtual machine: SETUP.EXE, DATA.CMP, LICENSE.TXT,\n"
+    "      README.TXT and SHELLINK.DAT in its root. LABEL (1 to 32 of A-Z, 0-9\n"
+    "      and _, upper-cased) defaults to KITDIR's name, upper-cased, other\n"
+    "      characters made _, cut to 32. Every date in the image is\n"
+    "      SOURCE_DATE_EPOCH when set, else 1998-01-01 00:00 UTC, so the same\n"
+    "      kit gives the same image. Needs libisofs: the Windows build refuses.\n"
     "  kitpack pack TREE -o DATA.VNX [--codepage N]\n"
     "      Packs the regular files below TREE into a library archive. Entry names\n"
     "      are paths relative to TREE with backslashes, in the code page;\n"
@@ -65,6 +73,7 @@ struct Arguments {
   std::string directory;  // -C
   std::string setup;      // --setup
   std::string codePage;   // --codepage
+  std::string label;      // --label
 };
 
 // Splits the words after the subcommand into options with a value and
@@ -77,6 +86,7 @@ bool ParseArguments(int argc, char** argv, Arguments& args, std::string& problem
                          : word == "-C"         ? &args.directory
                          : word == "--setup"    ? &args.setup
                          : word == "--codepage" ? &args.codePage
+                         : word == "--label"    ? &args.label
                                                 : nullptr;
     if (value != nullptr) {
       if (i + 1 >= argc || argv[i + 1][0] == '\0') {
@@ -114,15 +124,19 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, args, problem)) return Usage(problem);
 
   // Which positional arguments and options each subcommand takes.
+  enum Setup { NO_SETUP, SETUP_ALLOWED, SETUP_NEEDED };
   struct Shape {
     const char* name;
     std::size_t positional;
-    bool output, directory, setup, codePage;
+    bool output, directory;
+    Setup setup;
+    bool label, codePage;
   };
   static const Shape SHAPES[] = {
-      {"medium", 2, false, false, true, true},    {"pack", 1, true, false, false, true},
-      {"compress", 1, true, false, false, false}, {"list", 1, false, false, false, true},
-      {"verify", 1, false, false, false, true},   {"extract", 1, false, true, false, true},
+      {"medium", 2, false, false, SETUP_ALLOWED, false, true}, {"image", 2, false, false, SETUP_NEEDED, true, true},
+      {"pack", 1, true, false, NO_SETUP, false, true},         {"compress", 1, true, false, NO_SETUP, false, false},
+      {"list", 1, false, false, NO_SETUP, false, true},        {"verify", 1, false, false, NO_SETUP, false, true},
+      {"extract", 1, false, true, NO_SETUP, false, true},
   };
   const Shape* shape = nullptr;
   for (const Shape& s : SHAPES) {
@@ -137,7 +151,10 @@ int main(int argc, char** argv) {
   if (shape->directory != !args.directory.empty()) {
     return Usage(command + (shape->directory ? " needs" : " takes no") + " -C");
   }
-  if (!shape->setup && !args.setup.empty()) return Usage(command + " takes no --setup");
+  if (shape->setup == NO_SETUP && !args.setup.empty()) return Usage(command + " takes no --setup");
+  // A CD without the setup program would not install.
+  if (shape->setup == SETUP_NEEDED && args.setup.empty()) return Usage(command + " needs --setup");
+  if (!shape->label && !args.label.empty()) return Usage(command + " takes no --label");
   if (!shape->codePage && !args.codePage.empty()) return Usage(command + " takes no --codepage");
 
   const std::vector<std::string>& p = args.positional;
@@ -157,6 +174,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (command == "medium") return MediumCommand(p[0], p[1], args.setup, codePage);
+  if (command == "image") return ImageCommand(p[0], p[1], args.setup, args.label, codePage);
   if (command == "pack") return PackCommand(p[0], args.output, codePage);
   if (command == "list") return ListCommand(p[0], codePage);
   if (command == "verify") return VerifyCommand(p[0], codePage);

@@ -105,6 +105,25 @@ ENV
     # A program that crashes is ended after the debugger prints where,
     # instead of waiting on a crash dialog that nobody answers.
     step "turning the crash dialog off" 60 "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+    # Drive D: is a CD-ROM drive over the folder cdrom of the session, where
+    # with-cd-drive.sh mounts a kit's image; it is empty otherwise. Wine's
+    # mount manager reads the drive types when the server starts, below.
+    mkdir -p "$dir/cdrom"
+    ln -sfn "$dir/cdrom" "$WINEPREFIX/dosdevices/d:"
+    # In a 64-bit prefix, reg.exe writes the 32-bit view unless told.
+    view=()
+    if [ "$WINEARCH" = win64 ]; then view=(/reg:64); fi
+    step "making D: a CD-ROM drive" 60 "$WINELOADER" reg add 'HKLM\Software\Wine\Drives' /v d: /d cdrom /f "${view[@]}"
+    # From Debian's fonts-wine, when it is there: the bitmap font of the
+    # kit's time for the pages' 8-point "MS Sans Serif", and Marlett, whose
+    # glyphs draw the close box and the scroll arrows. Wine takes the fonts
+    # of the Windows directory, not those of its own data folder.
+    for font in /usr/share/wine/fonts/sserife.fon /usr/share/wine/fonts/marlett.ttf; do
+      if [ -f "$font" ]; then
+        echo "wine-session: font $font"
+        cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+      fi
+    done
     # The desktop that booting started is not yet the virtual one: start
     # the server afresh so that the setting takes.
     wineserver -k

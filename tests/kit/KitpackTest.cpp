@@ -2,11 +2,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -46,6 +52,26 @@ std::string CheckedArchiveWithDamagedData() {
   return std::string(out.begin(), out.end());
 }
 
+// The files directly in a folder by their names upper-cased, with their
+// bytes: a medium folder, or an image as a reader shows it (some readers show
+// level-1 names in lower case).
+std::map<std::string, std::string> FilesByName(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::string name = entry.path().filename().string();
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    files[name] = entry.is_regular_file() ? ReadFile(entry.path()) : "(not a file)";
+  }
+  return files;
+}
+
+// Waits until the clock's second has changed, so that anything taken from
+// the clock after it differs from what was taken before.
+void NextSecond() {
+  const std::time_t start = std::time(nullptr);
+  while (std::time(nullptr) == start) ::usleep(20000);
+}
+
 struct Outcome {
   int status;
   std::string out;
@@ -67,12 +93,20 @@ class KitpackTest : public testing::Test {
     return quoted + "'";
   }
 
-  Outcome Kitpack(const std::vector<std::string>& args) {
+  // Runs kitpack with the arguments; the shell text in `before` comes first
+  // on the command line (settings of the environment, or commands ended with
+  // a semicolon).
+  Outcome Kitpack(const std::vector<std::string>& args, const std::string& before = "") {
     std::string command = Quote(KITPACK_PATH);
     for (const auto& arg : args) command += " " + Quote(arg);
+    return Shell(before + " " + command);
+  }
+
+  // Runs a shell command, with its output and error output.
+  Outcome Shell(const std::string& command) {
     fs::path out = dir_ / "stdout.txt";
     fs::path err = dir_ / "stderr.txt";
-    int raw = std::system((command + " >" + Quote(out.string()) + " 2>" + Quote(err.string())).c_str());
+    int raw = std::system(("{ " + command + "; } >" + Quote(out.string()) + " 2>" + Quote(err.string())).c_str());
     Outcome run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
     fs::remove(out);
     fs::remove(err);
@@ -118,8 +152,8 @@ class KitpackTest : public testing::Test {
 TEST_F(KitpackTest, HelpNamesEverySubcommand) {
   Outcome run = Kitpack({"--help"});
   EXPECT_EQ(run.status, 0);
-  for (const char* word :
-       {"medium", "pack", "compress", "list", "verify", "extract", "--setup", "-o", "-C", "--codepage", "1252"}) {
+  for (const char* word : {"medium", "image", "pack", "compress", "list", "verify", "extract", "--setup", "--label",
+                           "-o", "-C", "--codepage", "1252"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
 }
@@ -136,6 +170,9 @@ TEST_F(KitpackTest, WrongUsageExitsWithTwo) {
       {"verify", "a", "-o", "b"},
       {"extract", "a"},
       {"medium", "kit"},
+      {"medium", "kit", "out", "--label", "KIT"},
+      {"image", "kit", "out.iso"},
+      {"image", "kit", "--setup", "SETUP.EXE"},
       {"compress", "a", "-x", "b"},
       {"compress", "a", "-o", "b", "--codepage", "1252"},
       {"pack", "tree", "-o", "a", "--codepage", "950"},
@@ -659,4 +696,188 @@ TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
   EXPECT_FALSE(fs::exists(dir_ / "out"));
 }
 
+// A FUSE mount that is undone however the test ends.
+class FuseMount {
+ public:
+  explicit FuseMount(fs::path point) : point_(std::move(point)) {}
+  ~FuseMount() {
+    if (mounted_) std::system(("fusermount -u '" + point_.string() + "' 2>/dev/null").c_str());
+  }
+  FuseMount(const FuseMount&) = delete;
+  FuseMount& operator=(const FuseMount&) = delete;
+  void Mounted() { mounted_ = true; }
+
+ private:
+  fs::path point_;
+  bool mounted_ = false;
+};
+
+// The image kitpack writes is read back by three readers written elsewhere:
+// isoinfo, xorriso, and the kernel's FUSE through fuseiso, mounted read-only.
+// Each must find the medium's five files in the root, byte for byte as
+// medium writes them.
+TEST_F(KitpackTest, ImageIsReadBackByOutsideReaders) {
+  fs::path kit = MakeKit("quenvar-98 kit");
+  fs::path setup = dir_ / "SETUP.EXE";
+  std::string program = "MZ";
+  for (int i = 0; program.size() < 5000; ++i) program.push_back(static_cast<char>(i * 7));
+  WriteFile(setup, program);
+  fs::path medium = dir_ / "medium";
+  ASSERT_EQ(Kitpack({"medium", kit.string(), medium.string(), "--setup", setup.string()}).status, 0);
+  const std::map<std::string, std::string> expected = FilesByName(medium);
+  ASSERT_EQ(expected.size(), 5u);
+
+  fs::path image = dir_ / "QV98.ISO";
+  Outcome made =
+      Kitpack({"image", kit.string(), image.string(), "--setup", setup.string()}, "env -u SOURCE_DATE_EPOCH");
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_NE(made.out.find("CD image \"QUENVAR_98_KIT\""), std::string::npos) << made.out;
+  EXPECT_EQ(Others(dir_, {"quenvar-98 kit", "SETUP.EXE", "medium", "QV98.ISO"}), std::vector<std::string>{});
+  EXPECT_EQ(fs::file_size(image) % 2048, 0u) << "an image is whole sectors";
+
+  Outcome descriptor = Shell("isoinfo -d -i " + Quote(image.string()));
+  ASSERT_EQ(descriptor.status, 0) << descriptor.err;
+  for (const char* line : {"Volume id: QUENVAR_98_KIT\n", "NO Joliet present", "NO Rock Ridge present"}) {
+    EXPECT_NE(descriptor.out.find(line), std::string::npos) << line << " in\n" << descriptor.out;
+  }
+  Outcome listing = Shell("isoinfo -l -i " + Quote(image.string()));
+  ASSERT_EQ(listing.status, 0) << listing.err;
+  std::vector<std::string> listed;
+  const std::regex entry("\\]  (\\S+) $");
+  std::istringstream lines(listing.out);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (std::regex_search(line, match, entry) && match[1] != "." && match[1] != "..") listed.push_back(match[1]);
+  }
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{"DATA.CMP;1", "LICENSE.TXT;1", "README.TXT;1", "SETUP.EXE;1", "SHELLINK.DAT;1"}))
+      << listing.out;
+  for (const auto& [name, bytes] : expected) {
+    Outcome file = Shell("isoinfo -i " + Quote(image.string()) + " -x " + Quote("/" + name + ";1"));
+    EXPECT_EQ(file.status, 0) << name << ": " << file.err;
+    EXPECT_TRUE(file.out == bytes) << "isoinfo: " << name << " differs from the medium folder's";
+  }
+
+  fs::path extracted = dir_ / "extracted";
+  Outcome xorriso =
+      Shell("xorriso -osirrox on -indev " + Quote(image.string()) + " -extract / " + Quote(extracted.string()));
+  ASSERT_EQ(xorriso.status, 0) << xorriso.err;
+  EXPECT_TRUE(FilesByName(extracted) == expected) << "xorriso: the extracted files differ from the medium folder";
+  Outcome volume = Shell("xorriso -indev " + Quote(image.string()) + " -pvd_info");
+  EXPECT_NE(volume.out.find("Creation Time: 1998010100000000"), std::string::npos) << volume.out;
+
+  fs::path point = dir_ / "mounted";
+  fs::create_directories(point);
+  FuseMount mount(point);
+  Outcome mounted = Shell("fuseiso -n " + Quote(image.string()) + " " + Quote(point.string()) + " -o ro");
+  ASSERT_EQ(mounted.status, 0) << "cannot mount the image with fuseiso, which needs /dev/fuse and the right to use it; "
+                                  "the read-back through a mount is not tested: "
+                               << mounted.err;
+  mount.Mounted();
+  EXPECT_TRUE(FilesByName(point) == expected) << "fuseiso: the mounted files differ from the medium folder";
+  std::ofstream write(point / "NEW.TXT");
+  write << "x";
+  write.flush();
+  EXPECT_FALSE(write.good()) << "the image's mount takes writes: it is not read-only";
+  EXPECT_FALSE(fs::exists(point / "NEW.TXT"));
+}
+
+// The same kit gives the same image whenever and wherever it is made: the
+// kit's file times, the order its folder lists them in, the clock and the
+// time zone change nothing; SOURCE_DATE_EPOCH moves every date.
+TEST_F(KitpackTest, ImageBytesComeFromTheKitAndSourceDateEpochOnly) {
+  fs::path first = MakeKit("first");
+  fs::path second = MakeKit("second", true);
+  for (const auto& entry : fs::recursive_directory_iterator(second)) {
+    fs::last_write_time(entry.path(), fs::last_write_time(entry.path()) - std::chrono::hours(24 * 365 * 20));
+  }
+  WriteFile(dir_ / "SETUP.EXE", "MZ setup");
+  auto image = [&](const fs::path& kit, const std::string& name, const std::string& environment) {
+    fs::path out = dir_ / name;
+    Outcome made =
+        Kitpack({"image", kit.string(), out.string(), "--setup", (dir_ / "SETUP.EXE").string(), "--label", "QV98"},
+                "env -u SOURCE_DATE_EPOCH " + environment);
+    EXPECT_EQ(made.status, 0) << name << ": " << made.err;
+    return ReadFile(out);
+  };
+  const std::string fixed = image(first, "A.ISO", "TZ=XST-05:30");
+  NextSecond();
+  EXPECT_TRUE(image(second, "B.ISO", "TZ=YST+08") == fixed) << "a second image of the same kit differs";
+  EXPECT_TRUE(image(first, "C.ISO", "SOURCE_DATE_EPOCH=883612800") == fixed)
+      << "SOURCE_DATE_EPOCH at the fixed date gives another image";
+
+  const std::string dated = image(first, "D.ISO", "SOURCE_DATE_EPOCH=1700000000 TZ=XST-05:30");
+  EXPECT_FALSE(dated == fixed) << "SOURCE_DATE_EPOCH changed nothing";
+  EXPECT_TRUE(image(second, "E.ISO", "SOURCE_DATE_EPOCH=1700000000 TZ=YST+08") == dated);
+  Outcome volume = Shell("xorriso -indev " + Quote((dir_ / "D.ISO").string()) + " -pvd_info");
+  EXPECT_NE(volume.out.find("Creation Time: 2023111422132000"), std::string::npos) << volume.out;
+  EXPECT_NE(volume.out.find("Modif. Time  : 2023111422132000"), std::string::npos) << volume.out;
+  Outcome listing = Shell("TZ=UTC isoinfo -l -i " + Quote((dir_ / "D.ISO").string()));
+  EXPECT_EQ(listing.out.find("1998"), std::string::npos) << "a directory record keeps the fixed date:\n" << listing.out;
+}
+
+// Every failure names what failed, exits with 1, and leaves the image that
+// was there before as it was, with nothing beside it.
+TEST_F(KitpackTest, ImageFailuresLeaveNoImage) {
+  WriteFile(dir_ / "SETUP.EXE", "MZ setup");
+  const fs::path out = dir_ / "OUT";
+  fs::create_directories(out / "AN.ISO");
+  WriteFile(out / "QV.ISO", "the image made before");
+  struct {
+    const char* why;
+    const char* removed;  // from the kit
+    std::string image;    // relative to the test's folder
+    std::string setup;    // the same
+    std::vector<std::string> options;
+    std::string before;  // shell text before kitpack
+    std::string message;
+  } rows[] = {
+      {"no README.TXT in the kit", "README.TXT", "OUT/QV.ISO", "SETUP.EXE", {}, "", "README.TXT: no such file"},
+      {"no setup program", nullptr, "OUT/QV.ISO", "NOSETUP.EXE", {}, "", "NOSETUP.EXE: no such file"},
+      {"a label with a blank", nullptr, "OUT/QV.ISO", "SETUP.EXE", {"--label", "QV 98"}, "", "--label \"QV 98\""},
+      {"SOURCE_DATE_EPOCH not a count of seconds",
+       nullptr,
+       "OUT/QV.ISO",
+       "SETUP.EXE",
+       {},
+       "SOURCE_DATE_EPOCH=yesterday",
+       "SOURCE_DATE_EPOCH=\"yesterday\""},
+      {"a folder for the image that does not exist",
+       nullptr,
+       "NOWHERE/QV.ISO",
+       "SETUP.EXE",
+       {},
+       "",
+       "NOWHERE/QV.ISO: cannot create"},
+      {"a directory where the image goes",
+       nullptr,
+       "OUT/AN.ISO",
+       "SETUP.EXE",
+       {},
+       "",
+       "AN.ISO: cannot rename into place"},
+      {"the image outgrows the largest file allowed",
+       nullptr,
+       "OUT/QV.ISO",
+       "SETUP.EXE",
+       {},
+       "trap '' XFSZ; ulimit -f 16;",
+       "OUT/QV.ISO: write failed"},
+  };
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    if (row.removed != nullptr) fs::remove(kit / row.removed);
+    std::vector<std::string> args = {"image", kit.string(), (dir_ / row.image).string(), "--setup",
+                                     (dir_ / row.setup).string()};
+    args.insert(args.end(), row.options.begin(), row.options.end());
+    Outcome run = Kitpack(args, row.before);
+    EXPECT_EQ(run.status, 1) << row.why << ": " << run.err;
+    EXPECT_NE(run.err.find(row.message), std::string::npos) << row.why << ": " << run.err;
+    EXPECT_EQ(ReadFile(out / "QV.ISO"), "the image made before") << row.why;
+    EXPECT_TRUE(fs::is_directory(out / "AN.ISO")) << row.why;
+    EXPECT_EQ(Others(out, {"QV.ISO", "AN.ISO"}), std::vector<std::string>{}) << row.why;
+    EXPECT_FALSE(fs::exists(dir_ / "NOWHERE")) << row.why;
+    fs::remove_all(kit);
+  }
+}
 }  // namespace

@@ -4,6 +4,7 @@
 //   driver.exe SETUP.EXE SCENARIO [PICTURES_DIR]
 //   driver.exe SETUP.EXE tour PICTURES_DIR       pictures of a walk through a medium
 //   driver.exe SETUP.EXE time-install DIRECTORY  the install step of the medium here, timed
+//   driver.exe SETUP.EXE cd-kit DIRECTORY        the kit folder of the CD scenarios, written
 //
 // Exit code 0 when the scenario held, 1 with the reason on stderr otherwise.
 #include <windows.h>
@@ -24,11 +25,13 @@ void CheckTemplates(Context& context) {
 const Scenario kTemplates = {"templates", CheckTemplates};
 const Scenario kTour = {"tour", Tour};
 const Scenario kTimeInstall = {"time-install", TimeInstall};
+const Scenario kCdKit = {"cd-kit", WriteCdKit};
 
 const Scenario* FindScenario(const char* name) {
   if (std::strcmp(name, kTemplates.name) == 0) return &kTemplates;
   if (std::strcmp(name, kTour.name) == 0) return &kTour;
   if (std::strcmp(name, kTimeInstall.name) == 0) return &kTimeInstall;
+  if (std::strcmp(name, kCdKit.name) == 0) return &kCdKit;
   for (const Scenario& s : Scenarios())
     if (std::strcmp(name, s.name) == 0) return &s;
   return nullptr;

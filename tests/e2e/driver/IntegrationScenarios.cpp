@@ -657,6 +657,102 @@ void ReadOnlyBatchFile(Context& context) {
   ExpectState(SetupIni(), FileOf(SHORTCUT_LIST), "the shortcuts after the warning");
 }
 
+// ---- the scenarios: from the kit's CD -----------------------------------
+
+const char CD_DRIVE[] = "D:\\";
+const char CD_SETUP[] = "D:\\SETUP.EXE";
+
+// The shortcut list on the CD and what it converts to below the directory.
+std::vector<ListRow> CdShortcutRows(const std::string& dir) {
+  return {
+      {"the groups and the group's header", "[progman.groups]\r\ngroup0=Quenvar 98\r\n[group0]\r\n",
+       "[progman.groups]\r\ngroup0=Quenvar 98\r\n[group0]\r\n"},
+      {"a shortcut to a file", "(Quenvar 98 Read Me,\\DOC\\README.TXT,\\DOC\r\n",
+       Item(dir, "Quenvar 98 Read Me", "\\DOC\\README.TXT", "\\DOC")},
+      {"a shortcut to a directory", "(Quenvar 98 Headers,\\INCLUDE,\\INCLUDE\r\n",
+       Item(dir, "Quenvar 98 Headers", "\\INCLUDE", "\\INCLUDE")},
+  };
+}
+
+// Drive D: is a CD-ROM drive that holds the image of the kit, read-only, with
+// the program under test on it. Its script, with-cd-drive.sh, mounts it.
+void ExpectTheCdInDriveD(const Context& context) {
+  const UINT type = GetDriveTypeA(CD_DRIVE);
+  Expect(type == DRIVE_CDROM,
+         "drive D: is of type %u, not a CD-ROM drive (%u): this scenario runs only through with-cd-drive.sh, in a "
+         "session that made D: a CD-ROM drive",
+         type, DRIVE_CDROM);
+  const std::string probe = std::string(CD_DRIVE) + "WRITE.TST";
+  HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    DeleteFileA(probe.c_str());
+  }
+  Expect(file == INVALID_HANDLE_VALUE, "drive D: takes a new file: the CD is not mounted read-only");
+  // Readers of the image may spell its names in either case.
+  std::string names;
+  for (const TreeItem& item : ReadTree(CD_DRIVE)) {
+    std::string name = item.path;
+    CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+    names += " " + name;
+  }
+  Expect(names == " DATA.CMP LICENSE.TXT README.TXT SETUP.EXE SHELLINK.DAT", "drive D: holds%s", names.c_str());
+  Expect(ReadBytes(CD_SETUP) == ReadBytes(context.setupExe), "D:\\SETUP.EXE is not the program under test");
+}
+
+// The road a user takes with the kit's CD: SETUP.EXE started from drive D:
+// with D:\ as its current directory, the documents shown from the CD, the
+// kit installed from it, Yes on page 7: the tree, SETUP.INI and AUTOEXEC.BAT
+// as from any medium.
+void InstallFromTheCd(Context& context) {
+  ExpectTheCdInDriveD(context);
+  PrefixFilesKept kept;
+  const std::string dir = KitDir(context);
+  const std::string batch = "@ECHO OFF\r\nPATH C:\\DOS\r\n";
+  Put(BatchPath(), FileOf(batch));
+  Put(BackupPath(), Absent());
+  Put(SetupIni(), Absent());
+  ForgetConverter();
+  RepaintSentinel sentinel;
+  SetupRun run(CD_SETUP, SW_SHOWNORMAL, CD_DRIVE);
+  HWND page = WalkTo(run, 102, "");
+  ExpectPaneShows(page, LICENSE_TEXT, "LICENSE.TXT on the CD");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(103, "I Agree on page 2");
+  ExpectPaneShows(page, README_TEXT, "README.TXT on the CD");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(104, "Next on page 3");
+  run.Type(page, FIELD, dir);
+  run.Click(page, NEXT);
+  page = run.ExpectPage(105, "Next on page 4");
+  run.Click(page, NEXT);
+  page = run.ExpectPage(107, "Next on page 5, through the install step");
+  ExpectInstalledTree(dir, SmallKit(), "installed from the CD");
+  Give(run, page, Answer::Yes);
+  ExpectCompletionNotice(run, sentinel, "Yes on page 7");
+  const std::vector<ListRow> rows = CdShortcutRows(dir);
+  ExpectConvertedRows(rows, "installed from the CD");
+  ExpectConverterRan(SW_SHOWNORMAL, SetupIniOf(rows), "installed from the CD");
+  ExpectState(BatchPath(), FileOf(batch + SettingsLines(dir)), "installed from the CD");
+  ExpectState(BackupPath(), FileOf(batch), "installed from the CD");
+}
+
+// SETUP.EXE started from the CD with another current directory, as from a
+// shortcut or another drive's prompt: the documents are looked up in the
+// current directory, not beside the program, so the run stops on page 1 with
+// the fatal error, and writes nothing.
+void CdWithAnotherCurrentDirectory(Context& context) {
+  ExpectTheCdInDriveD(context);
+  RemoveTree(DEFAULT_DIR);
+  RepaintSentinel sentinel;
+  SetupRun run(CD_SETUP, SW_SHOWNORMAL, context.workDir);
+  HWND page = run.ExpectPage(101, "the start from the CD in " + context.workDir);
+  run.Click(page, NEXT);
+  ExpectFatal(run, sentinel, "Next on page 1 with the documents on the CD only", "Unable to locate required text file");
+  Expect(IsEmptyDirectory(context.workDir), "the run wrote into its current directory %s", context.workDir.c_str());
+  Expect(!IsDirectory(DEFAULT_DIR), "the run made %s", DEFAULT_DIR);
+}
+
 }  // namespace
 
 const std::vector<Scenario>& IntegrationScenarios() {
@@ -668,6 +764,26 @@ const std::vector<Scenario>& IntegrationScenarios() {
       {"no-group-converter", NoGroupConverter},
       {"autoexec-cases", BatchFileCases},
       {"autoexec-read-only", ReadOnlyBatchFile},
+      {"cd-install", InstallFromTheCd},
+      {"cd-other-directory", CdWithAnotherCurrentDirectory},
   };
   return scenarios;
+}
+
+// The kit folder that with-cd-drive.sh makes the CD image of: the kit of the
+// CD scenarios, with the documents and the shortcut list, in the directory
+// given in the pictures' place.
+void WriteCdKit(Context& context) {
+  const std::string kit = context.picturesDir;
+  RemoveTree(kit);
+  Expect(CreateDirectoryA(kit.c_str(), nullptr) != FALSE, "cannot create the kit folder %s", kit.c_str());
+  WriteDocuments(kit);
+  WriteBytes(kit + "\\SHELLINK.DAT", ListOf(CdShortcutRows("")));
+  for (const KitFile& file : SmallKit()) {
+    const std::string path = kit + "\\files\\" + file.name;
+    for (std::size_t at = path.find('\\', kit.size() + 1); at != std::string::npos; at = path.find('\\', at + 1))
+      CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    WriteBytes(path, file.data);
+  }
+  std::printf("the CD's kit is in %s\n", kit.c_str());
 }

@@ -25,6 +25,10 @@ const std::vector<Scenario>& CodePageScenarios();
 // A walk through a real medium that pictures every window; no test of its own.
 void Tour(Context& context);
 
+// For with-cd-drive.sh: writes the kit folder of the CD scenarios into the
+// directory given (in picturesDir's place), for kitpack to make the image of.
+void WriteCdKit(Context& context);
+
 // For the benchmark: installs the medium in the current directory into the
 // directory given (in picturesDir's place) and prints how long the install
 // step took, from Next on page 5 to page 7.
