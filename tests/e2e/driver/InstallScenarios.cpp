@@ -601,8 +601,8 @@ void SixteenBitEntryRange(Context& context) {
   ExpectPhase(run.phases[0], EXPANSION_RANGE, ReadsFor(archive.size()), "65,536 entries, the expansion");
   Expect(run.phases[1].range == 0, "65,536 entries set the range with 0x%llx, not 0",
          static_cast<unsigned long long>(run.phases[1].range));
-  Expect(run.phases[1].positions.size() == static_cast<std::size_t>(entries), "the bar stepped %zu times for %d entries",
-         run.phases[1].positions.size(), entries);
+  Expect(run.phases[1].positions.size() == static_cast<std::size_t>(entries),
+         "the bar stepped %zu times for %d entries", run.phases[1].positions.size(), entries);
   ExpectInstalledTree(KitDir(context), {kit[0]}, "after 65,536 entries of one name");
 }
 
