@@ -71,7 +71,7 @@ setup_pid() {
   local dir found=()
   for dir in /proc/[0-9]*; do
     [ "$(cat "$dir/comm" 2>/dev/null)" = SETUP.EXE ] || continue
-    tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    { tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
     found+=("${dir#/proc/}")
   done
   [ "${#found[@]}" -eq 1 ] || { echo "install bench: ${#found[@]} SETUP.EXE processes in this session" >&2; return 1; }

@@ -153,7 +153,8 @@ FileHandle OpenCounting(CountingSource& source) {
   };
   functions.seek = [](void* cookie, off64_t* offset, int whence) -> int {
     auto& s = *static_cast<CountingSource*>(cookie);
-    const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<off64_t>(s.at) : s.bytes.size();
+    const auto at = static_cast<off64_t>(s.at), end = static_cast<off64_t>(s.bytes.size());
+    const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? at : end;
     if (base + *offset < 0) return -1;
     s.at = static_cast<std::size_t>(base + *offset);
     *offset = static_cast<off64_t>(s.at);
