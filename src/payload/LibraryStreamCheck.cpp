@@ -6,7 +6,7 @@ namespace {
 
 // Data is restored for its CRC through a small piece of the stack, so that
 // the caller's bytes stay as they are and no frame needs a stack probe.
-constexpr std::size_t RESTORE_PIECE = 512;
+constexpr std::size_t RESTORE_PIECE = 2048;
 
 void Refuse(LibraryStreamCheck& check, const char* problem) {
   check.part = LibraryStreamPart::Refused;
