@@ -10,6 +10,10 @@
 #    the same tree. Both of those are started from the shell, so the cost of
 #    starting a Wine program is measured too and taken off. Best of RUNS.
 #    The installed tree is compared with the SDK tree, byte for byte.
+#    The bytes that the SETUP.EXE process read and wrote during the install
+#    step (rchar and wchar of /proc/PID/io, read while the driver holds it on
+#    page 5 and on page 7) are set against the least the step can do: read
+#    DATA.CMP and the archive once each, write the archive and the tree.
 # 2. Media of 1,024, 4,096, 16,384 and 65,536 small entries: the install
 #    step's time per entry for each.
 #
@@ -68,6 +72,60 @@ install_step() {
     sed -n 's/^install step: \([0-9.]*\) s$/\1/p'
 }
 
+# The Unix process of SETUP.EXE in this bench's Wine session. Wine names a
+# program's process after it (/proc/PID/comm), and the session's prefix in
+# its environment tells it from a SETUP.EXE of any other session on the
+# machine. Fails unless there is exactly one.
+setup_pid() {
+  local dir found=()
+  for dir in /proc/[0-9]*; do
+    [ "$(cat "$dir/comm" 2>/dev/null)" = SETUP.EXE ] || continue
+    { tr '\0' '\n' <"$dir/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    found+=("${dir#/proc/}")
+  done
+  [ "${#found[@]}" -eq 1 ] || { echo "install bench: ${#found[@]} SETUP.EXE processes in this session" >&2; return 1; }
+  echo "${found[0]}"
+}
+
+# rchar and wchar of a process, on one line.
+io_counters() { awk '$1 == "rchar:" { r = $2 } $1 == "wchar:" { w = $2 } END { print r, w }' "/proc/$1/io"; }
+
+# Waits, at most a minute, for a line of the driver's output.
+await_line() {
+  local log=$1 line=$2
+  for _ in $(seq 600); do
+    tr -d '\r' <"$log" 2>/dev/null | grep -qxF "$line" && return 0
+    sleep 0.1
+  done
+  echo "install bench: the driver did not say \"$line\" within a minute" >&2
+  return 1
+}
+
+# The install step as install_step times it, and besides the bytes that the
+# SETUP.EXE process read and wrote during it: the driver holds SETUP.EXE on
+# page 5 and on page 7 while /proc/PID/io is read. Prints "SECONDS READ
+# WRITTEN".
+measured_install_step() {
+  local medium=$1 target=$2 hand=$work/handshake log=$work/driver.log pid before after driver_pid t
+  rm -rf "${drive_c:?}/$target" "$hand"
+  mkdir -p "$hand"
+  (cd "$medium" && QV_IO_HANDSHAKE="Z:${hand//\//\\}" run "$driver" "$setup" time-install "C:\\$target") \
+    >"$log" 2>&1 &
+  driver_pid=$!
+  await_line "$log" 'io handshake: page 5'
+  pid=$(setup_pid)
+  before=$(io_counters "$pid")
+  touch "$hand/5"
+  await_line "$log" 'io handshake: page 7'
+  after=$(io_counters "$pid")
+  touch "$hand/7"
+  wait "$driver_pid" || { cat "$log" >&2; return 1; }
+  t=$(tr -d '\r' <"$log" | sed -n 's/^install step: \([0-9.]*\) s$/\1/p')
+  read -r r0 w0 <<<"$before"
+  read -r r1 w1 <<<"$after"
+  echo "$t $((r1 - r0)) $((w1 - w0))"
+}
+
 make_kit() {
   local kit=$1
   printf 'Licence\r\n' >"$kit/LICENSE.TXT"
@@ -84,13 +142,14 @@ files=$(find "$tree" -type f | wc -l)
 bytes=$(du -sb "$tree" | cut -f1)
 "$kitpack" medium "$work/sdk" "$work/medium" --setup "$setup" >/dev/null 2>&1
 cmp_bytes=$(stat -c %s "$work/medium/DATA.CMP")
+tree_bytes=$(find "$tree" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
 find "$tree" "$work/medium" -type f -exec cat {} + >/dev/null  # into the page cache
 
 tree_win="Z:${tree//\//\\}"
 best_install="" best_lz="" best_xcopy="" best_start=""
 for i in $(seq "$runs"); do
   echo "install bench: run $i of $runs"
-  t=$(install_step "$work/medium" SDK)
+  read -r t read_bytes written_bytes <<<"$(measured_install_step "$work/medium" SDK)"
   [ -n "$t" ] || { echo "install bench: the driver did not time the install step" >&2; exit 1; }
   best_install=$(smaller "$t" "$best_install")
   rm -f "$drive_c/DATA.VNX"
@@ -119,6 +178,13 @@ awk -v i="$best_install" -v l="$lz_net" -v x="$xcopy_net" \
   'BEGIN { printf "  install / (lzexpand + xcopy) = %.2f   (goal: 1.5 or less)\n", i / (l + x) }'
 echo "  installed tree: $identical"
 echo "  $expanded"
+archive_bytes=$(stat -c %s "$work/packed.vnx")
+echo "Bytes of the SETUP.EXE process during the install step (/proc/PID/io, last run):"
+awk -v r="$read_bytes" -v w="$written_bytes" -v c="$cmp_bytes" -v a="$archive_bytes" -v t="$tree_bytes" 'BEGIN {
+  printf "  %-8s %12d   least %12d (%s)   ratio %.3f\n", "read", r, c + a, "DATA.CMP + archive", r / (c + a)
+  printf "  %-8s %12d   least %12d (%s)   ratio %.3f\n", "written", w, a + t, "archive + tree", w / (a + t)
+  printf "  goal: read within 1.02 times the least; written unchanged\n"
+}'
 
 echo
 echo "Scaling: media of small entries (64 bytes each, 256 to a directory)"

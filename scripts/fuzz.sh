@@ -14,7 +14,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qv-fuzz.XXXXXX")
 keep=0
 trap '[ "$keep" -eq 1 ] || rm -rf "$work"' EXIT
 
-for target in reader payload index shortcut; do
+for target in reader payload index stream shortcut; do
   fuzzer="$build/tests/fuzz/fuzz_$target"
   seeds="tests/fuzz/corpus/$target"
   if [ ! -x "$fuzzer" ]; then

@@ -10,6 +10,7 @@
 #include "base/Format.h"
 #include "base/SzddHeader.h"
 #include "payload/LibraryFormat.h"
+#include "payload/LibraryStreamCheck.h"
 #include "wizard/Fatal.h"
 #include "wizard/Progress.h"
 #include "wizard/WizardState.h"
@@ -87,7 +88,18 @@ class Destination {
   HFILE handle_ = HFILE_ERROR;
 };
 
+// The archive's checks, run on each chunk as it is written, and their
+// verdict once the expansion has written the whole archive.
+LibraryStreamCheck ArchiveCheck;
+bool ArchiveChecked;  // the verdict stands for the archive on disk
+IndexResult ArchiveVerdict;
+
 }  // namespace
+
+bool ExpandedArchiveVerdict(IndexResult& verdict) {
+  verdict = ArchiveVerdict;
+  return ArchiveChecked;
+}
 
 void ExpandPayload(HWND window) {
   std::unique_ptr<char, Freer> buffer(static_cast<char*>(std::malloc(EXPAND_CHUNK)));
@@ -117,6 +129,8 @@ void ExpandPayload(HWND window) {
   // longer than 118. The handle from CreateFileA serves _lwrite, and is
   // closed with _lclose (see Destination).
   Destination output(destination);
+  ArchiveChecked = false;
+  LibraryStreamBegin(ArchiveCheck, InstallDir);
 
   std::int64_t expanded = 0;
   for (;;) {
@@ -127,6 +141,7 @@ void ExpandPayload(HWND window) {
     if (output.Valid() && n > 0 && _lwrite(output.Get(), buffer.get(), static_cast<UINT>(n)) != static_cast<UINT>(n)) {
       ReportFatal(FATAL_DECOMPRESSION);
     }
+    if (n > 0) LibraryStreamFeed(ArchiveCheck, reinterpret_cast<unsigned char*>(buffer.get()), static_cast<UINT>(n));
     expanded += n;
     // Any shorter read, none at all included, is the end of the data.
     const bool last = n < EXPAND_CHUNK;
@@ -136,6 +151,10 @@ void ExpandPayload(HWND window) {
   // A payload cut short or damaged expands to another length than its
   // header states; the platform's expansion does not notice.
   if (stated >= 0 && expanded != stated) ReportFatal(FATAL_DECOMPRESSION);
+  // The checks' verdict waits for the extraction, which reports it in its
+  // place among the installation's failures.
+  ArchiveVerdict = LibraryStreamEnd(ArchiveCheck);
+  ArchiveChecked = output.Valid();
   expansion.Close();  // the source first, then the archive
   output.Close();
 }

@@ -6,6 +6,7 @@
 
 #include "base/Format.h"
 #include "payload/EntryFiles.h"
+#include "payload/ExpandPayload.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
 #include "payload/LibraryReader.h"
@@ -44,7 +45,17 @@ int CountEntries(LibraryIndex& index) {
     LibraryClose();
     return -1;
   }
-  const IndexResult result = IndexLibrary(archive.get(), InstallDir, index);
+  // The pass reads one header at a time between seeks: unbuffered, a read
+  // takes from the file no more than it asks for.
+  std::setvbuf(archive.get(), nullptr, _IONBF, 0);
+  // Where the expansion checked the bytes it wrote, their data's CRCs among
+  // them, this pass reads the headers alone; otherwise it checks everything.
+  IndexResult result = IndexResult::Ok;
+  if (!ExpandedArchiveVerdict(result)) {
+    result = IndexLibrary(archive.get(), InstallDir, index, DataCrcs::Check);
+  } else if (result == IndexResult::Ok) {
+    result = IndexLibrary(archive.get(), InstallDir, index, DataCrcs::Skip);
+  }
   archive.reset();
   LibraryClose();
   switch (result) {
@@ -75,6 +86,10 @@ void ExtractLibrary(HWND window) {
   if (!LibraryOpen(path, LIBRARY_ACCESS_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
   FileHandle walk(std::fopen(path, "rb"));
   if (!walk) ReportFatal(FATAL_OPEN_LIBRARY);
+  // Each entry's data is read once, straight into the copy buffer: a
+  // buffered stream would read on into the next header, only to throw that
+  // away at the next seek.
+  std::setvbuf(walk.get(), nullptr, _IONBF, 0);
   std::unique_ptr<unsigned char, Freer> buffer(static_cast<unsigned char*>(std::malloc(ENTRY_COPY_BUFFER)));
   if (!buffer) ReportFatal(FATAL_EXTRACT_FILE);
 

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "payload/EntryName.h"
-#include "payload/LibraryFormat.h"
 
 namespace {
 
@@ -121,7 +120,30 @@ IndexResult LibraryIndex::Refuse(IndexResult result, const char* problem) {
   return result;
 }
 
-IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index) {
+const char* CheckLibraryHeader(LibraryHeader& header, bool& checked) {
+  const LibraryMarking marking = ReadLibraryMarking(header);
+  checked = marking == LibraryMarking::Checked;
+  if (marking == LibraryMarking::Damaged) return "the check marker is damaged";
+  const std::size_t accessLength = DescrambleName(header.accessName, sizeof header.accessName);
+  if (accessLength != std::strlen(LIBRARY_ACCESS_NAME) ||
+      std::memcmp(header.accessName, LIBRARY_ACCESS_NAME, accessLength) != 0) {
+    return "the header does not carry the access name";
+  }
+  return nullptr;
+}
+
+const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_t directoryLength) {
+  if (checked && !EntryHeaderIntact(entry)) return "an entry header is damaged";
+  if (std::memchr(entry.name, 0, sizeof entry.name) == nullptr) return "a name field has no end";
+  if (EntrySize(entry) < 0) return "a size is negative";
+  RestoreEntryHeader(entry);
+  if (!IsSafeEntryName(entry.name)) return "a name is not safe to write";
+  if (IsArchiveName(entry.name)) return "an entry has the archive's own name";
+  if (directoryLength + 1 + std::strlen(entry.name) > INSTALL_PATH_LIMIT) return "a name is too long for the directory";
+  return nullptr;
+}
+
+IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs) {
   index.Clear();
   if (std::fseek(archive, 0, SEEK_END) != 0) return index.Refuse(IndexResult::Unreadable, "cannot be read");
   const long length = std::ftell(archive);
@@ -134,17 +156,12 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
   if (!ReadExactly(archive, &header, sizeof header)) {
     return index.Refuse(IndexResult::Unreadable, "ends within the header");
   }
-  const LibraryMarking marking = ReadLibraryMarking(header);
-  if (marking == LibraryMarking::Damaged) return index.Refuse(IndexResult::Invalid, "the check marker is damaged");
-  const std::size_t accessLength = DescrambleName(header.accessName, sizeof header.accessName);
-  if (accessLength != std::strlen(LIBRARY_ACCESS_NAME) ||
-      std::memcmp(header.accessName, LIBRARY_ACCESS_NAME, accessLength) != 0) {
-    return index.Refuse(IndexResult::Invalid, "the header does not carry the access name");
-  }
-  const bool checked = marking == LibraryMarking::Checked;
+  bool checked = false;
+  if (const char* problem = CheckLibraryHeader(header, checked)) return index.Refuse(IndexResult::Invalid, problem);
+  const bool readData = checked && dataCrcs == DataCrcs::Check;
 
   std::unique_ptr<unsigned char[], Freer> buffer;
-  if (checked) {
+  if (readData) {
     buffer.reset(static_cast<unsigned char*>(std::malloc(CHECK_CHUNK)));
     if (!buffer) return index.Refuse(IndexResult::NoMemory, "no memory for the check buffer");
   }
@@ -158,21 +175,12 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
       break;  // the list ends where the file does; a short remainder is ignored
     }
     position += static_cast<std::int64_t>(sizeof entry);
-    if (checked && !EntryHeaderIntact(entry)) return index.Refuse(IndexResult::Invalid, "an entry header is damaged");
-    if (std::memchr(entry.name, 0, sizeof entry.name) == nullptr) {
-      return index.Refuse(IndexResult::Invalid, "a name field has no end");
+    if (const char* problem = CheckEntryHeader(entry, checked, directoryLength)) {
+      return index.Refuse(IndexResult::Invalid, problem);
     }
     const std::int32_t size = EntrySize(entry);
-    if (size < 0) return index.Refuse(IndexResult::Invalid, "a size is negative");
     if (position + size > length) return index.Refuse(IndexResult::Invalid, "an entry's data runs past the end");
-    RestoreEntryHeader(entry);
-    const std::size_t nameLength = std::strlen(entry.name);
-    if (!IsSafeEntryName(entry.name)) return index.Refuse(IndexResult::Invalid, "a name is not safe to write");
-    if (IsArchiveName(entry.name)) return index.Refuse(IndexResult::Invalid, "an entry has the archive's own name");
-    if (directoryLength + 1 + nameLength > INSTALL_PATH_LIMIT) {
-      return index.Refuse(IndexResult::Invalid, "a name is too long for the directory");
-    }
-    if (checked) {
+    if (readData) {
       std::uint32_t crc = 0;
       if (!ReadDataCrc(archive, size, buffer.get(), crc)) return index.Refuse(IndexResult::Unreadable, "a read failed");
       if (crc != StoredDataCrc(entry)) return index.Refuse(IndexResult::Invalid, "an entry's data is damaged");
@@ -180,7 +188,7 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
       return index.Refuse(IndexResult::Unreadable, "a seek failed");
     }
     const IndexedEntry indexed = {static_cast<std::uint32_t>(position), size, 0, 0};
-    if (!index.Append(indexed, entry.name, nameLength)) {
+    if (!index.Append(indexed, entry.name, std::strlen(entry.name))) {
       return index.Refuse(IndexResult::NoMemory, "no memory for the index");
     }
     position += size;

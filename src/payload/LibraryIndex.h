@@ -9,12 +9,19 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "payload/LibraryFormat.h"
+
 enum class IndexResult {
   Ok,
   Unreadable,  // the stream cannot be read, or it ends within the header
   Invalid,     // the archive breaks a rule; nothing may be extracted from it
   NoMemory,    // the index could not be held
 };
+
+// Whether a pass reads the entries' data to check it against its CRCs, or
+// seeks over it because the data was checked already, as the archive was
+// expanded.
+enum class DataCrcs { Check, Skip };
 
 struct IndexedEntry {
   std::uint32_t dataOffset;  // where the entry's data begins, from the start of the archive
@@ -37,13 +44,14 @@ class LibraryIndex {
   const char* Name(std::size_t i) const { return names_ + entries_[i].nameOffset; }
   // Why the last pass did not give Ok; empty after Ok.
   const char* Problem() const { return problem_; }
-  // Whether the archive carried the kit builder's checks, which were then made.
+  // Whether the archive carried the kit builder's checks, which then held:
+  // those of its data too unless the pass skipped them.
   bool Checked() const { return checked_; }
 
   void Clear();
 
  private:
-  friend IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index);
+  friend IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs);
   bool Append(const IndexedEntry& entry, const char* name, std::size_t length);
   bool FindSources();
   IndexResult Refuse(IndexResult result, const char* problem);
@@ -68,8 +76,23 @@ constexpr std::size_t INSTALL_PATH_LIMIT = 259;
 // the archive's own name at the top level (it would overwrite the archive
 // while it is read), and short enough that joined to the directory with a
 // backslash it fits INSTALL_PATH_LIMIT. An archive that carries the kit
-// builder's marker must also agree with every CRC, its data's included.
+// builder's marker must also agree with every CRC: its headers' always, its
+// data's when dataCrcs is Check; with Skip the pass reads the headers alone.
 // Fewer than 524 bytes after the last entry are ignored, as the format says.
 // On Ok the index holds every entry in archive order; otherwise it is empty
 // and Problem() says why. The stream's position is left anywhere.
-IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index);
+IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs);
+
+// The rules of the two headers, shared by every pass that checks an archive,
+// whether it reads the archive from a file or its bytes as they are made.
+// Each returns nullptr when the header passes, or why it does not.
+
+// The archive's header as read: its marker, if any, and the access name.
+// checked tells whether the archive carries the kit builder's CRCs.
+const char* CheckLibraryHeader(LibraryHeader& header, bool& checked);
+
+// An entry header as read, in an archive that is checked or not, for
+// extraction below a directory of that many characters; restores its name in
+// place when it passes. Whether the entry's data lies inside the archive is
+// the caller's to tell.
+const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_t directoryLength);

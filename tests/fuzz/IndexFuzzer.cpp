@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0) std::fwrite(data, 1, size, file);
   std::fflush(file);
   LibraryIndex index;
-  const IndexResult result = IndexLibrary(file, directory.c_str(), index);
+  const IndexResult result = IndexLibrary(file, directory.c_str(), index, DataCrcs::Check);
   std::fclose(file);
 
   if (result != IndexResult::Ok) {

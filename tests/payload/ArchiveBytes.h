@@ -3,7 +3,10 @@
 // means to, whatever the writer would refuse.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "payload/LibraryFormat.h"
 
@@ -63,4 +66,31 @@ inline std::string StoredData(const std::string& plain) {
 // A well-formed entry: header and stored data.
 inline std::string Entry(const std::string& name, const std::string& data) {
   return EntryHeaderWithField(StoredName(name), static_cast<std::int32_t>(data.size())) + StoredData(data);
+}
+
+// Names and plain data of entries, in archive order.
+using ArchiveEntries = std::vector<std::pair<std::string, std::string>>;
+
+inline std::string PlainArchive(const ArchiveEntries& entries) {
+  std::string bytes = Header();
+  for (const auto& [name, data] : entries) bytes += Entry(name, data);
+  return bytes;
+}
+
+// An archive as the kit builder lays out a checked one: marker, header CRC,
+// and each entry header sealed with its data's CRC.
+inline std::string CheckedArchive(const ArchiveEntries& entries) {
+  LibraryHeader header;
+  std::string plain = Header();
+  std::memcpy(&header, plain.data(), sizeof header);
+  MarkLibraryHeader(header);
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+  for (const auto& [name, data] : entries) {
+    std::string entry = Entry(name, data);
+    LibraryEntryHeader sealed;
+    std::memcpy(&sealed, entry.data(), sizeof sealed);
+    SealEntryHeader(sealed, Crc32(0, data.data(), data.size()));
+    bytes += std::string(reinterpret_cast<const char*>(&sealed), sizeof sealed) + entry.substr(sizeof sealed);
+  }
+  return bytes;
 }

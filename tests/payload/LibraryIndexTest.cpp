@@ -1,5 +1,6 @@
 // The installer's pass over the whole archive: every rule it must refuse an
 // archive for, and the index it gives the extraction.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "ArchiveBytes.h"
+#include "ArchiveCases.h"
 #include "payload/LibraryIndex.h"
 
 namespace {
@@ -18,31 +20,7 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-// An archive as the kit builder lays out a checked one: marker, header CRC,
-// and each entry header sealed with its data's CRC.
-std::string CheckedArchive(const Entries& entries) {
-  LibraryHeader header;
-  std::string plain = Header();
-  std::memcpy(&header, plain.data(), sizeof header);
-  MarkLibraryHeader(header);
-  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
-  for (const auto& [name, data] : entries) {
-    std::string entry = Entry(name, data);
-    LibraryEntryHeader sealed;
-    std::memcpy(&sealed, entry.data(), sizeof sealed);
-    SealEntryHeader(sealed, Crc32(0, data.data(), data.size()));
-    bytes += std::string(reinterpret_cast<const char*>(&sealed), sizeof sealed) + entry.substr(sizeof sealed);
-  }
-  return bytes;
-}
-
-std::string PlainArchive(const Entries& entries) {
-  std::string bytes = Header();
-  for (const auto& [name, data] : entries) bytes += Entry(name, data);
-  return bytes;
-}
+using Entries = ArchiveEntries;
 
 struct Outcome {
   IndexResult result;
@@ -55,52 +33,12 @@ Outcome Index(const std::string& bytes, LibraryIndex& index, const std::string& 
   EXPECT_TRUE(file) << "no temporary file";
   std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::fflush(file.get());
-  IndexResult result = IndexLibrary(file.get(), directory.c_str(), index);
+  IndexResult result = IndexLibrary(file.get(), directory.c_str(), index, DataCrcs::Check);
   return {result, index.Problem()};
 }
 
-const std::string DIR10 = "C:\\QUENV98";  // 10 characters, the default directory
-
 TEST(LibraryIndexTest, RefusesEveryArchiveTheExtractionCannotTrust) {
-  const std::string good = Entry("A.TXT", "alpha");
-  struct {
-    const char* why;
-    std::string archive;
-    std::string directory;
-    IndexResult result;
-    const char* problem;
-  } cases[] = {
-      {"header cut short", Header().substr(0, 22), DIR10, IndexResult::Unreadable, "ends within the header"},
-      {"wrong access name", Header("RMX97KELPB") + good, DIR10, IndexResult::Invalid, "access name"},
-      {"unterminated name field", Header() + EntryHeaderWithField(std::string(260, 'x'), 0), DIR10,
-       IndexResult::Invalid, "has no end"},
-      {"negative size", Header() + EntryHeaderWithField(StoredName("A.TXT"), -1), DIR10, IndexResult::Invalid,
-       "negative"},
-      {"size past the end", Header() + EntryHeaderWithField(StoredName("A.TXT"), 6) + StoredData("alpha"), DIR10,
-       IndexResult::Invalid, "past the end"},
-      {"size far past the end", Header() + EntryHeaderWithField(StoredName("A.TXT"), 0x7FFFFFFF), DIR10,
-       IndexResult::Invalid, "past the end"},
-      {"a later entry bad, after a good one", Header() + good + Entry("..\\EVIL.TXT", "x"), DIR10, IndexResult::Invalid,
-       "not safe"},
-      {"dot-dot component", PlainArchive({{"A\\..\\..\\EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"dot-dot with slashes", PlainArchive({{"../EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"drive", PlainArchive({{"C:\\AUTOEXEC.BAT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"drive-relative", PlainArchive({{"D:EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"UNC", PlainArchive({{"\\\\SERVER\\SHARE\\X", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"device", PlainArchive({{"BIN\\NUL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"empty name", PlainArchive({{"", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"name ending in a backslash", PlainArchive({{"BIN\\", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"the archive's own name", PlainArchive({{"DATA.VNX", "x"}}), DIR10, IndexResult::Invalid, "own name"},
-      {"the archive's own name in lower case", PlainArchive({{"data.vnx", "x"}}), DIR10, IndexResult::Invalid,
-       "own name"},
-      {"the archive's own name after a separator", PlainArchive({{"\\Data.Vnx", "x"}}), DIR10, IndexResult::Invalid,
-       "own name"},
-      {"joined path of 260 characters", PlainArchive({{StorableName(249), "x"}}), DIR10, IndexResult::Invalid,
-       "too long"},
-      {"empty directory: 260 characters", PlainArchive({{StorableName(259), "x"}}), "", IndexResult::Invalid,
-       "too long"},
-  };
-  for (const auto& c : cases) {
+  for (const RefusedArchive& c : HostileArchives()) {
     LibraryIndex index;
     Outcome outcome = Index(c.archive, index, c.directory);
     EXPECT_EQ(outcome.result, c.result) << c.why << ": " << outcome.problem;
@@ -110,38 +48,12 @@ TEST(LibraryIndexTest, RefusesEveryArchiveTheExtractionCannotTrust) {
 }
 
 TEST(LibraryIndexTest, AcceptsWhatTheFormatAllows) {
-  struct {
-    const char* why;
-    std::string archive;
-    std::string directory;
-    std::size_t entries;
-  } cases[] = {
-      {"header only", Header(), DIR10, 0},
-      {"one entry", PlainArchive({{"A.TXT", "alpha"}}), DIR10, 1},
-      {"empty entry", PlainArchive({{"EMPTY", ""}}), DIR10, 1},
-      {"joined path of exactly 259 characters", PlainArchive({{StorableName(248), "x"}}), DIR10, 1},
-      {"empty directory: exactly 259 characters", PlainArchive({{StorableName(258), "x"}}), "", 1},
-      {"archive's name below a directory", PlainArchive({{"OLD\\DATA.VNX", "x"}}), DIR10, 1},
-      {"a near miss of the archive's name", PlainArchive({{"DATA.VNX2", "x"}}), DIR10, 1},
-      {"slashes and a leading separator", PlainArchive({{"\\BIN/QCC.CFG", "x"}}), DIR10, 1},
-      {"523 trailing bytes ignored", PlainArchive({{"A", "a"}}) + std::string(523, 't'), DIR10, 1},
-      {"checked", CheckedArchive({{"A", "alpha"}, {"B\\C", std::string(200000, 'c')}}), DIR10, 2},
-      {"checked, no entries", CheckedArchive({}), DIR10, 0},
-  };
-  for (const auto& c : cases) {
+  for (const AcceptedArchive& c : AcceptedArchives()) {
     LibraryIndex index;
     Outcome outcome = Index(c.archive, index, c.directory);
     EXPECT_EQ(outcome.result, IndexResult::Ok) << c.why << ": " << outcome.problem;
     EXPECT_EQ(index.Count(), c.entries) << c.why;
   }
-}
-
-// 524 bytes or more after the last entry are an entry header: here one that
-// is refused, so nothing of the archive is extracted.
-TEST(LibraryIndexTest, TrailingBytesOfAnEntryHeaderAreAnEntry) {
-  LibraryIndex index;
-  Outcome outcome = Index(PlainArchive({{"A", "a"}}) + std::string(524, 't'), index);
-  EXPECT_EQ(outcome.result, IndexResult::Invalid) << outcome.problem;
 }
 
 TEST(LibraryIndexTest, IndexGivesNamesDataAndTheEntryWhoseDataEachFileReceives) {
@@ -189,31 +101,9 @@ TEST(LibraryIndexTest, SourcesAgreeWithASearchFromTheStart) {
 // In a checked archive a change to any byte makes the pass refuse it: the
 // marker, the header, an entry header's every region and the data.
 TEST(LibraryIndexTest, CheckedArchiveRefusesADamagedByteAnywhere) {
-  const std::string archive = CheckedArchive({{"BIN\\QCC.CFG", "options"}, {"DOC\\README.TXT", "read me"}});
-  const std::size_t second = LIBRARY_HEADER_SIZE + LIBRARY_ENTRY_HEADER_SIZE + 7;
-  struct {
-    const char* why;
-    std::size_t offset;
-    const char* problem;
-  } cases[] = {
-      {"marker, one byte", 0, "marker"},
-      {"marker, last byte", 6, "marker"},
-      {"header CRC", 8, "marker"},
-      {"access name field past its end", 22, "marker"},
-      {"entry header CRC", LIBRARY_HEADER_SIZE + 1, "header is damaged"},
-      {"entry header, unread bytes", LIBRARY_HEADER_SIZE + 100, "header is damaged"},
-      {"entry name", LIBRARY_HEADER_SIZE + 256 + 2, "header is damaged"},
-      {"entry size", LIBRARY_HEADER_SIZE + 516, "header is damaged"},
-      {"entry data CRC", LIBRARY_HEADER_SIZE + 521, "header is damaged"},
-      {"entry data", LIBRARY_HEADER_SIZE + LIBRARY_ENTRY_HEADER_SIZE + 3, "data is damaged"},
-      {"second entry's name", second + 256, "header is damaged"},
-      {"second entry's last data byte", archive.size() - 1, "data is damaged"},
-  };
-  for (const auto& c : cases) {
-    std::string damaged = archive;
-    damaged[c.offset] = static_cast<char>(damaged[c.offset] ^ 0x20);
+  for (const RefusedArchive& c : DamagedCheckedArchives()) {
     LibraryIndex index;
-    Outcome outcome = Index(damaged, index);
+    Outcome outcome = Index(c.archive, index);
     EXPECT_EQ(outcome.result, IndexResult::Invalid) << c.why;
     EXPECT_NE(outcome.problem.find(c.problem), std::string::npos) << c.why << ": " << outcome.problem;
   }
@@ -241,6 +131,66 @@ TEST(LibraryIndexTest, EveryPassStartsAfresh) {
   ASSERT_EQ(index.Count(), 1u);
   EXPECT_STREQ(index.Name(0), "C");
   EXPECT_STREQ(index.Problem(), "");
+}
+
+// A stream over bytes in memory that counts what is read from it, and reads
+// no more than each read asks for (no buffer of its own).
+struct CountingSource {
+  std::string bytes;
+  std::size_t at = 0;
+  std::size_t read = 0;
+};
+
+FileHandle OpenCounting(CountingSource& source) {
+  cookie_io_functions_t functions = {};
+  functions.read = [](void* cookie, char* into, std::size_t size) -> ssize_t {
+    auto& s = *static_cast<CountingSource*>(cookie);
+    const std::size_t n = std::min(size, s.at < s.bytes.size() ? s.bytes.size() - s.at : 0);
+    std::memcpy(into, s.bytes.data() + s.at, n);
+    s.at += n;
+    s.read += n;
+    return static_cast<ssize_t>(n);
+  };
+  functions.seek = [](void* cookie, off64_t* offset, int whence) -> int {
+    auto& s = *static_cast<CountingSource*>(cookie);
+    const auto at = static_cast<off64_t>(s.at), end = static_cast<off64_t>(s.bytes.size());
+    const off64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? at : end;
+    if (base + *offset < 0) return -1;
+    s.at = static_cast<std::size_t>(base + *offset);
+    *offset = static_cast<off64_t>(s.at);
+    return 0;
+  };
+  FileHandle file(fopencookie(&source, "rb", functions));
+  if (file) std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
+}
+
+// When the data was checked as the archive was expanded, the pass seeks over
+// every entry's data and reads the headers alone, yet still refuses all that
+// it refused, but for damage to the data.
+TEST(LibraryIndexTest, SkippingTheDataReadsTheHeadersAlone) {
+  const Entries entries = {{"A.TXT", std::string(70000, 'a')}, {"EMPTY", ""}, {"B\\C.TXT", std::string(3000, 'c')}};
+  for (const std::string& archive : {CheckedArchive(entries), PlainArchive(entries)}) {
+    CountingSource source{archive};
+    FileHandle file = OpenCounting(source);
+    ASSERT_TRUE(file);
+    LibraryIndex index;
+    ASSERT_EQ(IndexLibrary(file.get(), DIR10.c_str(), index, DataCrcs::Skip), IndexResult::Ok) << index.Problem();
+    EXPECT_EQ(index.Count(), entries.size());
+    EXPECT_EQ(source.read, LIBRARY_HEADER_SIZE + entries.size() * LIBRARY_ENTRY_HEADER_SIZE);
+  }
+  std::vector<RefusedArchive> refused = HostileArchives();
+  for (const RefusedArchive& c : DamagedCheckedArchives()) refused.push_back(c);
+  for (const RefusedArchive& c : refused) {
+    FileHandle file(std::tmpfile());
+    ASSERT_TRUE(file);
+    std::fwrite(c.archive.data(), 1, c.archive.size(), file.get());
+    std::fflush(file.get());
+    LibraryIndex index;
+    const IndexResult result = IndexLibrary(file.get(), c.directory.c_str(), index, DataCrcs::Skip);
+    const bool dataDamage = std::string(c.problem) == "data is damaged";
+    EXPECT_EQ(result, dataDamage ? IndexResult::Ok : c.result) << c.why << ": " << index.Problem();
+  }
 }
 
 }  // namespace
