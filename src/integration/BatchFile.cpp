@@ -2,14 +2,11 @@
 
 #include <memory>
 
+#include "base/Scoped.h"
+
 namespace {
 
 constexpr unsigned char END_OF_FILE_MARK = 0x1A;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "base/Format.h"
+#include "base/WizardState.h"
 #include "integration/BatchFile.h"
-#include "wizard/WizardState.h"
 
 namespace {
 

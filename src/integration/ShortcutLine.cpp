@@ -4,13 +4,10 @@
 #include <memory>
 
 #include "base/Format.h"
+#include "base/Scoped.h"
 #include "integration/ListField.h"
 
 namespace {
-
-struct Freer {
-  void operator()(char* buffer) const { std::free(buffer); }
-};
 
 constexpr char SEPARATOR = ',';
 
@@ -22,8 +19,8 @@ ListFieldSpan FieldOrEmpty(const char* text, int n) {
 }
 
 // installDir followed directly by the field; false when that does not fit.
-bool JoinPath(char (&path)[SHORTCUT_PATH_SIZE], const char* installDir, const ListFieldSpan& field) {
-  if (field.length >= SHORTCUT_PATH_SIZE) return false;
+bool JoinPath(char (&path)[PATH_BUFFER], const char* installDir, const ListFieldSpan& field) {
+  if (field.length >= PATH_BUFFER) return false;
   return FormatText(path, sizeof path, "%s%.*s", installDir, static_cast<int>(field.length), field.start);
 }
 
@@ -39,17 +36,17 @@ LineConversion ConvertShortcutLine(const char* line, const char* installDir, Sho
   const ListFieldSpan second = FieldOrEmpty(line, 2);
   const ListFieldSpan third = FieldOrEmpty(line, 3);
 
-  char secondPath[SHORTCUT_PATH_SIZE];
-  char thirdPath[SHORTCUT_PATH_SIZE];
+  char secondPath[PATH_BUFFER];
+  char thirdPath[PATH_BUFFER];
   if (!JoinPath(secondPath, installDir, second)) return LineConversion::SecondPathTooLong;
   if (!JoinPath(thirdPath, installDir, third)) return LineConversion::ThirdPathTooLong;
   if (first.length >= SHORTCUT_LINE_SIZE) return LineConversion::LineTooLong;
 
-  char shortForm[SHORTCUT_PATH_SIZE];
+  char shortForm[PATH_BUFFER];
   const char* position2 = secondPath;
   if (lookup != nullptr && lookup(secondPath, shortForm, sizeof shortForm)) position2 = shortForm;
 
-  std::unique_ptr<char, Freer> result(static_cast<char*>(std::malloc(SHORTCUT_LINE_SIZE)));
+  HeapBlock<char> result(static_cast<char*>(std::malloc(SHORTCUT_LINE_SIZE)));
   if (!result) return LineConversion::OutOfMemory;
   if (!FormatText(result.get(), SHORTCUT_LINE_SIZE, "\"%.*s\",\"%s\",\"%s\",,,\"%s\"\n", static_cast<int>(first.length),
                   first.start, position2, secondPath, thirdPath)) {

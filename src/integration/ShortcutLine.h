@@ -4,7 +4,8 @@
 #pragma once
 #include <cstddef>
 
-constexpr std::size_t SHORTCUT_PATH_SIZE = 260;   // the second and third paths and the short form, terminator included
+#include "base/Paths.h"
+
 constexpr std::size_t SHORTCUT_LINE_SIZE = 1024;  // a converted line, its newline and terminator included
 
 // The platform's short form of an existing path: fills shortPath (size bytes)
@@ -15,8 +16,8 @@ using ShortPathLookup = bool (*)(const char* path, char* shortPath, std::size_t 
 enum class LineConversion {
   Copied,             // not an item line: the line is written as it was read
   Converted,          // an item line, converted into a new buffer
-  SecondPathTooLong,  // installation directory and second field exceed SHORTCUT_PATH_SIZE
-  ThirdPathTooLong,   // installation directory and third field exceed SHORTCUT_PATH_SIZE
+  SecondPathTooLong,  // installation directory and second field exceed PATH_BUFFER
+  ThirdPathTooLong,   // installation directory and third field exceed PATH_BUFFER
   LineTooLong,        // the converted line exceeds SHORTCUT_LINE_SIZE
   OutOfMemory,        // no buffer for the converted line
 };

@@ -4,13 +4,11 @@
 #include <cstring>
 #include <memory>
 
+#include "base/Scoped.h"
+
 namespace {
 
 constexpr std::size_t PIECE_MAX = LIST_READ_LIMIT - 1;
-
-struct Freer {
-  void operator()(char* buffer) const { std::free(buffer); }
-};
 
 bool WriteAll(std::FILE* out, const char* bytes, std::size_t length) {
   return std::fwrite(bytes, 1, length, out) == length;
@@ -57,7 +55,7 @@ ListCopy CopyShortcutList(std::FILE* list, std::FILE* out, const char* installDi
         if (!WriteAll(out, piece, length)) return ListCopy::WriteFailed;
         break;
       case LineConversion::Converted: {
-        std::unique_ptr<char, Freer> converted(made);
+        HeapBlock<char> converted(made);
         if (!WriteAll(out, converted.get(), std::strlen(converted.get()))) return ListCopy::WriteFailed;
         break;
       }

@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/Entry.h"
+#include "base/Fatal.h"
 #include "base/Format.h"
+#include "base/Scoped.h"
+#include "base/WizardState.h"
 #include "integration/ShortcutList.h"
-#include "wizard/Entry.h"
-#include "wizard/Fatal.h"
-#include "wizard/WizardState.h"
 
 namespace {
 
@@ -20,11 +21,6 @@ constexpr char CONVERTER_COMMAND[] = "grpconv -o";
 const char LEFT_OUT_TEXT[] =
     "Some shortcuts were not created: their paths below the installation directory are too long.";
 const char NO_CONVERTER_TEXT[] = "The shortcuts were not created: the group converter (grpconv) could not be started.";
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // The platform's short form of an existing path. A path that does not exist
 // has none, and a short form that would not fit the buffer counts as none:

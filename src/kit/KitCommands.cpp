@@ -10,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/Scoped.h"
+#include "base/SzddHeader.h"
 #include "kit/CdImage.h"
 #include "kit/CodePage.h"
 #include "kit/LibraryScan.h"
@@ -29,9 +31,6 @@ const char* const MEDIUM_TEXT_FILES[] = {"LICENSE.TXT", "README.TXT", "SHELLINK.
 constexpr std::size_t MEDIUM_SHORTCUT_LIST = 2;  // SHELLINK.DAT among them
 constexpr char MEDIUM_PAYLOAD[] = "DATA.CMP";
 constexpr char MEDIUM_SETUP[] = "SETUP.EXE";
-
-// Every SZDD stream starts with these bytes.
-constexpr unsigned char SZDD_SIGNATURE[8] = {'S', 'Z', 'D', 'D', 0x88, 0xF0, 0x27, 0x33};
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "kitpack: %s\n", message.c_str());
@@ -66,7 +65,7 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& bytes, std::
     error = path.string() + (fs::exists(path, code) ? ": not a regular file" : ": no such file");
     return false;
   }
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+  FileHandle file(OpenForReading(path));
   if (!file) {
     error = path.string() + ": cannot open: " + SystemError();
     return false;
@@ -94,10 +93,10 @@ bool WriteWholeFile(OutputFile& output, const fs::path& path, const std::vector<
 }
 
 bool IsSzdd(const fs::path& path) {
-  unsigned char start[sizeof SZDD_SIGNATURE] = {};
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenForReading(path), &std::fclose);
+  unsigned char start[sizeof SZDD_MAGIC] = {};
+  FileHandle file(OpenForReading(path));
   return file && std::fread(start, 1, sizeof start, file.get()) == sizeof start &&
-         std::memcmp(start, SZDD_SIGNATURE, sizeof start) == 0;
+         std::memcmp(start, SZDD_MAGIC, sizeof start) == 0;
 }
 
 // The archive in a file: read as it is, or expanded first when the file is a

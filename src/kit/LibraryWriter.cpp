@@ -7,6 +7,8 @@
 #include <memory>
 #include <system_error>
 
+#include "base/Paths.h"
+#include "base/Scoped.h"
 #include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/OutputFile.h"
@@ -17,16 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
 constexpr std::size_t COPY_CHUNK = 1 << 20;
 
 // Setup joins names to "C:\QUENV98" unless the user picks another directory;
 // a longer name does not fit its 259-character path there.
-constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = 259 - sizeof "C:\\QUENV98";
+constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = PATH_LIMIT - sizeof DEFAULT_INSTALL_DIR;
 
 // The name as the format stores it cannot be: over 259 bytes, a zero byte,
 // or a byte whose stored form is zero. Empty when it can be.

@@ -65,7 +65,7 @@ std::string AsTextModeReadsIt(const std::vector<std::uint8_t>& list, std::size_t
 
 // An installation directory of the given length, for the limits.
 std::string DirectoryOfLength(std::size_t length) {
-  std::string dir = SHORTCUT_CHECK_DIRECTORY;
+  std::string dir = DEFAULT_INSTALL_DIR;
   dir.resize(length, 'Q');
   return dir;
 }
@@ -160,7 +160,7 @@ class ListChecker {
     std::string path;
     if (!Relative(field, path)) {
       Problem(", second field: " + Quoted(field) + " does not begin with a backslash, so the installer would make it " +
-              SHORTCUT_CHECK_DIRECTORY + Shown(field));
+              DEFAULT_INSTALL_DIR + Shown(field));
     } else if (!path.empty() && installed_.count(path) == 0) {
       Problem(", second field: " + Quoted(field) + " is not a file or directory that the kit installs");
     }
@@ -172,14 +172,14 @@ class ListChecker {
     std::string path;
     if (!Relative(field, path)) {
       Note(", third field: " + Quoted(field) + " does not begin with a backslash, so the installer would make it " +
-           SHORTCUT_CHECK_DIRECTORY + Shown(field));
+           DEFAULT_INSTALL_DIR + Shown(field));
     } else if (!path.empty() && installed_.count(path) == 0) {
       Note(", third field: " + Quoted(field) + " is not a file or directory that the kit installs");
     }
   }
 
   void CheckLimits(const std::string& line) {
-    const std::string offered = SHORTCUT_CHECK_DIRECTORY;
+    const std::string offered = DEFAULT_INSTALL_DIR;
     const LineConversion status = ConvertBelow(line, offered);
     if (status != LineConversion::Converted) {
       Problem(Overflow(status) + " below " + offered);

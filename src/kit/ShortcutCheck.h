@@ -5,11 +5,9 @@
 #include <string>
 #include <vector>
 
-class CodePage;
+#include "base/Paths.h"
 
-// The installation directory the installer offers, below which every
-// converted line must fit.
-constexpr char SHORTCUT_CHECK_DIRECTORY[] = "C:\\QUENV98";
+class CodePage;
 
 struct ShortcutListCheck {
   std::size_t itemLines = 0;
@@ -23,7 +21,7 @@ struct ShortcutListCheck {
 // without case:
 // every item line has its three fields, its second field begins with a
 // backslash and names a file or directory that the archive installs, and its
-// converted line fits the installer's buffers below SHORTCUT_CHECK_DIRECTORY.
+// converted line fits the installer's buffers below DEFAULT_INSTALL_DIR.
 // Each problem and note names the line and the field. True when there is no
 // problem.
 bool CheckShortcutList(const std::vector<std::uint8_t>& list, const std::vector<std::string>& entryNames,

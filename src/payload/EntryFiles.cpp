@@ -4,11 +4,10 @@
 #include <cstring>
 
 #include "base/Format.h"
+#include "base/Paths.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
-
-constexpr std::size_t FILE_PATH_BUFFER = 260;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -48,7 +47,7 @@ bool ForEachEntryDirectory(const char* directory, const char* name, void (*creat
 
 bool WriteEntryFile(std::FILE* archive, std::int64_t dataOffset, std::int32_t size, const char* directory,
                     const char* name, unsigned char* buffer) {
-  char path[FILE_PATH_BUFFER];
+  char path[PATH_BUFFER];
   if (!FormatText(path, sizeof path, "%s\\%s", directory, name)) return false;
   if (size < 0 || !SeekTo(archive, dataOffset)) return false;
 
@@ -57,7 +56,7 @@ bool WriteEntryFile(std::FILE* archive, std::int64_t dataOffset, std::int32_t si
   bool whole = true;
   std::int32_t remainder = size;
   while (whole && remainder > 0) {
-    const int chunk = remainder >= LIBRARY_CHUNK ? LIBRARY_CHUNK : static_cast<int>(remainder);
+    const int chunk = remainder >= TRANSFER_CHUNK ? TRANSFER_CHUNK : static_cast<int>(remainder);
     const auto count = static_cast<std::size_t>(chunk);
     whole = std::fread(buffer, 1, count, archive) == count;
     if (whole) {

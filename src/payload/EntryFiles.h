@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/Transfer.h"
+
 // The buffers that directory paths are built in.
 constexpr std::size_t ENTRY_DIRECTORY_BUFFER = 272;
 
@@ -21,12 +23,9 @@ constexpr std::size_t ENTRY_DIRECTORY_BUFFER = 272;
 bool ForEachEntryDirectory(const char* directory, const char* name, void (*create)(const char* path, void* context),
                            void* context);
 
-// Copy buffer of the extraction: one chunk and a little more.
-constexpr std::size_t ENTRY_COPY_BUFFER = 64004;
-
 // Writes size bytes of entry data, read from the archive at dataOffset and
 // restored, to the file that joins the directory and the name with "%s\%s",
-// creating or truncating it. buffer holds ENTRY_COPY_BUFFER bytes. False when
+// creating or truncating it. buffer holds COPY_BUFFER bytes. False when
 // the path does not fit 260 bytes, the file cannot be created, or a read,
 // write or the close fails or comes up short; a file that was created is
 // then removed again, so that no half-written file stays under the name.

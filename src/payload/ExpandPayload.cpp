@@ -1,48 +1,23 @@
 #include "payload/ExpandPayload.h"
 
-// lzexpand.h needs the types of windows.h first.
-#include <lzexpand.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 
+#include "base/Fatal.h"
 #include "base/Format.h"
+#include "base/ProgressProtocol.h"
+#include "base/Scoped.h"
 #include "base/SzddHeader.h"
+#include "base/Transfer.h"
+#include "base/WizardState.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryStreamCheck.h"
-#include "wizard/Fatal.h"
-#include "wizard/Progress.h"
-#include "wizard/WizardState.h"
 
 namespace {
 
-constexpr int EXPAND_CHUNK = 64000;  // one unit of work, and what the bar's range counts in
-constexpr int EXPAND_UNITS = 187;    // the bar's range: a constant, not the payload's size
+constexpr int EXPAND_UNITS = 187;  // the bar's range: a constant, not the payload's size
 constexpr char PAYLOAD_NAME[] = "DATA.CMP";
-
-struct Freer {
-  void operator()(void* block) const { std::free(block); }
-};
-
-// Closes the expansion handle from LZInit, which also closes the file under
-// it; a failed one holds a negative value and is left alone.
-class LzHandle {
- public:
-  explicit LzHandle(INT handle) : handle_(handle) {}
-  ~LzHandle() { Close(); }
-  void Close() {
-    if (handle_ >= 0) LZClose(handle_);
-    handle_ = -1;
-  }
-  LzHandle(const LzHandle&) = delete;
-  LzHandle& operator=(const LzHandle&) = delete;
-  INT Get() const { return handle_; }
-  bool Valid() const { return handle_ >= 0; }
-
- private:
-  INT handle_;
-};
 
 // The expanded length that the payload's header states, or -1 when the file
 // is not an SZDD stream. The platform's expansion copies such a file as it
@@ -60,33 +35,16 @@ std::int64_t StatedLength(HFILE source) {
   return length;
 }
 
-// The archive being written, as a file handle for _lwrite; a failed one
-// holds HFILE_ERROR and is left alone. It is closed with _lclose: LZClose
-// takes the values of its own expansion handles for its own, and a file
-// handle may have one of them.
-class Destination {
- public:
-  // Creates the file, or empties an existing one, for writing.
-  explicit Destination(const char* path) {
-    HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    // Kernel handles keep to 32 bits, on 64-bit Windows too, which is what
-    // lets the file functions take them as HFILE.
-    if (file != INVALID_HANDLE_VALUE) handle_ = static_cast<HFILE>(HandleToLong(file));
-  }
-  ~Destination() { Close(); }
-  Destination(const Destination&) = delete;
-  Destination& operator=(const Destination&) = delete;
-  void Close() {
-    if (handle_ != HFILE_ERROR) _lclose(handle_);
-    handle_ = HFILE_ERROR;
-  }
-  HFILE Get() const { return handle_; }
-  bool Valid() const { return handle_ != HFILE_ERROR; }
-
- private:
-  HFILE handle_ = HFILE_ERROR;
-};
+// Creates the archive, or empties an existing one, for writing with _lwrite;
+// HFILE_ERROR when it cannot be created.
+HFILE CreateArchive(const char* path) {
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return HFILE_ERROR;
+  // Kernel handles keep to 32 bits, on 64-bit Windows too, which is what
+  // lets the file functions take them as HFILE.
+  return static_cast<HFILE>(HandleToLong(file));
+}
 
 // The archive's checks, run on each chunk as it is written, and their
 // verdict once the expansion has written the whole archive.
@@ -102,7 +60,7 @@ bool ExpandedArchiveVerdict(IndexResult& verdict) {
 }
 
 void ExpandPayload(HWND window) {
-  std::unique_ptr<char, Freer> buffer(static_cast<char*>(std::malloc(EXPAND_CHUNK)));
+  HeapBlock<char> buffer(static_cast<char*>(std::malloc(TRANSFER_CHUNK)));
   if (!buffer) ReportFatal(FATAL_DECOMPRESS_BUFFER);
 
   // Found by the platform's search, which looks in the program's own
@@ -127,14 +85,14 @@ void ExpandPayload(HWND window) {
   // LZOpenFileA would create it as OpenFile does, which keeps the full path
   // in a record of 128 characters and so refuses any installation directory
   // longer than 118. The handle from CreateFileA serves _lwrite, and is
-  // closed with _lclose (see Destination).
-  Destination output(destination);
+  // closed with _lclose (see Hfile).
+  Hfile output(CreateArchive(destination));
   ArchiveChecked = false;
   LibraryStreamBegin(ArchiveCheck, InstallDir);
 
   std::int64_t expanded = 0;
   for (;;) {
-    const INT n = LZRead(expansion.Get(), buffer.get(), EXPAND_CHUNK);
+    const INT n = LZRead(expansion.Get(), buffer.get(), TRANSFER_CHUNK);
     if (n < 0) ReportFatal(FATAL_DECOMPRESSION);
     // A write that fails or falls short (a full disk) would leave an archive
     // that is cut short; nothing after it could be trusted.
@@ -144,7 +102,7 @@ void ExpandPayload(HWND window) {
     if (n > 0) LibraryStreamFeed(ArchiveCheck, reinterpret_cast<unsigned char*>(buffer.get()), static_cast<UINT>(n));
     expanded += n;
     // Any shorter read, none at all included, is the end of the data.
-    const bool last = n < EXPAND_CHUNK;
+    const bool last = n < TRANSFER_CHUNK;
     ProgressStep(window, last);
     if (last) break;
   }

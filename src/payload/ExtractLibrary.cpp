@@ -4,26 +4,19 @@
 #include <cstdlib>
 #include <memory>
 
+#include "base/Fatal.h"
 #include "base/Format.h"
+#include "base/ProgressProtocol.h"
+#include "base/Scoped.h"
+#include "base/Transfer.h"
+#include "base/WizardState.h"
 #include "payload/EntryFiles.h"
 #include "payload/ExpandPayload.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
 #include "payload/LibraryReader.h"
-#include "wizard/Fatal.h"
-#include "wizard/Progress.h"
-#include "wizard/WizardState.h"
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-struct Freer {
-  void operator()(void* block) const { std::free(block); }
-};
 
 // The archive's path in the installation directory. The page's field holds
 // at most 258 characters, so it always fits the 272 bytes of the passes.
@@ -90,7 +83,7 @@ void ExtractLibrary(HWND window) {
   // buffered stream would read on into the next header, only to throw that
   // away at the next seek.
   std::setvbuf(walk.get(), nullptr, _IONBF, 0);
-  std::unique_ptr<unsigned char, Freer> buffer(static_cast<unsigned char*>(std::malloc(ENTRY_COPY_BUFFER)));
+  HeapBlock<unsigned char> buffer(static_cast<unsigned char*>(std::malloc(COPY_BUFFER)));
   if (!buffer) ReportFatal(FATAL_EXTRACT_FILE);
 
   ProgressBegin(window, count);

@@ -22,11 +22,6 @@ constexpr std::int64_t LIBRARY_FIRST_DATA = 547;  // where the data of entry 0 b
 // may be longer than this.
 constexpr std::int64_t LIBRARY_MAX_SIZE = 2147483647;
 
-// Extraction copies at most this many bytes per chunk, through a buffer a
-// little larger than the chunk.
-constexpr int LIBRARY_CHUNK = 64000;
-constexpr std::size_t LIBRARY_COPY_BUFFER = 64004;
-
 // The name that SETUP.EXE gives the expanded archive in the installation
 // directory. An entry of that name at the top level would overwrite the
 // archive while it is being extracted.

@@ -5,15 +5,13 @@
 #include <cstring>
 #include <memory>
 
+#include "base/Scoped.h"
+#include "base/Transfer.h"
 #include "payload/EntryName.h"
 
 namespace {
 
-struct Freer {
-  void operator()(void* block) const { std::free(block); }
-};
-
-constexpr std::size_t CHECK_CHUNK = LIBRARY_CHUNK;
+constexpr std::size_t CHECK_CHUNK = TRANSFER_CHUNK;
 
 bool ReadExactly(std::FILE* file, void* into, std::size_t count) { return std::fread(into, 1, count, file) == count; }
 
@@ -94,8 +92,7 @@ bool LibraryIndex::Append(const IndexedEntry& entry, const char* name, std::size
 // group of equal names together with its first entry in front.
 bool LibraryIndex::FindSources() {
   if (count_ < 2) return true;
-  std::unique_ptr<std::uint32_t[], Freer> order(
-      static_cast<std::uint32_t*>(std::malloc(count_ * sizeof(std::uint32_t))));
+  HeapBlock<std::uint32_t[]> order(static_cast<std::uint32_t*>(std::malloc(count_ * sizeof(std::uint32_t))));
   if (!order) return false;
   for (std::size_t i = 0; i < count_; ++i) order[i] = static_cast<std::uint32_t>(i);
   std::sort(order.get(), order.get() + count_, [this](std::uint32_t a, std::uint32_t b) {
@@ -139,7 +136,7 @@ const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_
   RestoreEntryHeader(entry);
   if (!IsSafeEntryName(entry.name)) return "a name is not safe to write";
   if (IsArchiveName(entry.name)) return "an entry has the archive's own name";
-  if (directoryLength + 1 + std::strlen(entry.name) > INSTALL_PATH_LIMIT) return "a name is too long for the directory";
+  if (directoryLength + 1 + std::strlen(entry.name) > PATH_LIMIT) return "a name is too long for the directory";
   return nullptr;
 }
 
@@ -160,7 +157,7 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
   if (const char* problem = CheckLibraryHeader(header, checked)) return index.Refuse(IndexResult::Invalid, problem);
   const bool readData = checked && dataCrcs == DataCrcs::Check;
 
-  std::unique_ptr<unsigned char[], Freer> buffer;
+  HeapBlock<unsigned char[]> buffer;
   if (readData) {
     buffer.reset(static_cast<unsigned char*>(std::malloc(CHECK_CHUNK)));
     if (!buffer) return index.Refuse(IndexResult::NoMemory, "no memory for the check buffer");

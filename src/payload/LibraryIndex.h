@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "base/Paths.h"
 #include "payload/LibraryFormat.h"
 
 enum class IndexResult {
@@ -66,16 +67,12 @@ class LibraryIndex {
   bool checked_ = false;
 };
 
-// The longest path the installer builds for a file: a 260-byte buffer with
-// its zero byte.
-constexpr std::size_t INSTALL_PATH_LIMIT = 259;
-
 // Reads the archive from its start and checks it whole: the access name;
 // every entry header whole, its name field terminated, its size 0 or more and
 // its data inside the file; every name accepted by the entry-name rule, not
 // the archive's own name at the top level (it would overwrite the archive
 // while it is read), and short enough that joined to the directory with a
-// backslash it fits INSTALL_PATH_LIMIT. An archive that carries the kit
+// backslash it fits PATH_LIMIT. An archive that carries the kit
 // builder's marker must also agree with every CRC: its headers' always, its
 // data's when dataCrcs is Check; with Skip the pass reads the headers alone.
 // Fewer than 524 bytes after the last entry are ignored, as the format says.

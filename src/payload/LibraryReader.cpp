@@ -6,21 +6,13 @@
 #include <memory>
 
 #include "base/Format.h"
+#include "base/Paths.h"
+#include "base/Scoped.h"
+#include "base/Transfer.h"
 
 LibraryReference CurrentLibrary = {nullptr, nullptr};
 
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-struct Freer {
-  void operator()(void* block) const { std::free(block); }
-};
-
-constexpr std::size_t PATH_BUFFER_SIZE = 260;  // the joined output path, with its zero byte
 
 // Reused by every verification and every search.
 LibraryHeader HeaderBuffer;
@@ -114,13 +106,13 @@ int LibraryFind(const char* name, std::int32_t* offset, std::int32_t* size) {
 
 int LibraryExtract(const char* directory, const char* name) {
   if (!LibraryVerify()) return 0;
-  std::unique_ptr<unsigned char, Freer> buffer(static_cast<unsigned char*>(std::malloc(LIBRARY_COPY_BUFFER)));
+  HeapBlock<unsigned char> buffer(static_cast<unsigned char*>(std::malloc(COPY_BUFFER)));
   if (!buffer) return 0;
   std::int32_t offset = 0;
   std::int32_t size = 0;
   if (!LibraryFind(name, &offset, &size)) return 0;
 
-  char path[PATH_BUFFER_SIZE];
+  char path[PATH_BUFFER];
   if (!FormatText(path, sizeof path, "%s\\%s", directory, name)) return 0;
 
   FileHandle archive = OpenArchive();
@@ -135,7 +127,7 @@ int LibraryExtract(const char* directory, const char* name) {
   if (!output.file) return 0;
   std::int32_t remainder = size;
   while (remainder > 0) {
-    int chunk = remainder >= LIBRARY_CHUNK ? LIBRARY_CHUNK : static_cast<int>(remainder);
+    int chunk = remainder >= TRANSFER_CHUNK ? TRANSFER_CHUNK : static_cast<int>(remainder);
     auto count = static_cast<std::size_t>(chunk);
     if (std::fread(buffer.get(), 1, count, archive.get()) != count) return 0;
     DescrambleData(buffer.get(), chunk);

@@ -1,10 +1,10 @@
-#include "wizard/Fatal.h"
+#include "base/Fatal.h"
 
 #include <windows.h>
 
 #include <cstdlib>
 
-#include "wizard/Progress.h"
+#include "base/ProgressProtocol.h"
 #include "wizard/Screen.h"
 
 void ReportFatal(const char* message) {

@@ -2,13 +2,14 @@
 
 #include <windows.h>
 
+#include "base/Entry.h"
+#include "base/Fatal.h"
+#include "base/ProgressProtocol.h"
+#include "base/WizardState.h"
 #include "payload/ExpandPayload.h"
 #include "payload/ExtractLibrary.h"
 #include "resource.h"
-#include "wizard/Entry.h"
-#include "wizard/Fatal.h"
 #include "wizard/Progress.h"
-#include "wizard/WizardState.h"
 
 void RunInstallStep() {
   // One level only; a directory that exists, or cannot be made, is found out

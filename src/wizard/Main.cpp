@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "wizard/Entry.h"
+#include "base/Entry.h"
 #include "wizard/Screen.h"
 #include "wizard/Sequencer.h"
 

@@ -1,9 +1,9 @@
 #include "wizard/Pages.h"
 
+#include "base/WizardState.h"
 #include "resource.h"
 #include "wizard/Navigation.h"
 #include "wizard/Screen.h"
-#include "wizard/WizardState.h"
 
 namespace {
 

@@ -5,16 +5,16 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Entry.h"
 #include "base/Format.h"
+#include "base/WizardState.h"
 #include "integration/Environment.h"
 #include "integration/Shortcuts.h"
 #include "resource.h"
-#include "wizard/Entry.h"
 #include "wizard/InstallStep.h"
 #include "wizard/Navigation.h"
 #include "wizard/Pages.h"
 #include "wizard/TextFile.h"
-#include "wizard/WizardState.h"
 
 namespace {
 

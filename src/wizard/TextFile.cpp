@@ -4,14 +4,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "wizard/Fatal.h"
-
-namespace {
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-}  // namespace
+#include "base/Fatal.h"
+#include "base/Scoped.h"
 
 char* LoadTextFile(const char* fileName) {
   FileHandle file(std::fopen(fileName, "rb"));

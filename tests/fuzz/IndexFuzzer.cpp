@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(entry.name == name, "a name differs from the entry header's");
     Check(index[i].dataOffset == entry.offset && index[i].size == entry.size, "offset or size differs");
     Check(IsSafeEntryName(name), "an accepted name is not safe to write");
-    Check(directory.size() + 1 + std::strlen(name) <= INSTALL_PATH_LIMIT, "an accepted name does not fit");
+    Check(directory.size() + 1 + std::strlen(name) <= PATH_LIMIT, "an accepted name does not fit");
     const char* top = (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
     Check(strcasecmp(top, LIBRARY_ARCHIVE_NAME) != 0, "an entry may overwrite the archive");
     std::size_t first = 0;

@@ -89,8 +89,8 @@ std::string ExpectedOutput(const std::string& piece, const std::string& installD
   std::string first = ExpectedField(line.substr(1), ',', 1).value_or("");
   std::string second = installDir + ExpectedField(line, ',', 2).value_or("");
   std::string third = installDir + ExpectedField(line, ',', 3).value_or("");
-  if (second.size() >= SHORTCUT_PATH_SIZE || third.size() >= SHORTCUT_PATH_SIZE) return "";
-  char shortForm[SHORTCUT_PATH_SIZE];
+  if (second.size() >= PATH_BUFFER || third.size() >= PATH_BUFFER) return "";
+  char shortForm[PATH_BUFFER];
   std::string position2 = FakeShortPath(second.c_str(), shortForm, sizeof shortForm) ? shortForm : second;
   std::string converted = "\"" + first + "\",\"" + position2 + "\",\"" + second + "\",,,\"" + third + "\"\n";
   return converted.size() < SHORTCUT_LINE_SIZE ? converted : "";

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
+#include "base/Transfer.h"
 
-constexpr int CHUNK_SIZE = 64000;
+namespace {
 
 bool Expand(const char* in, char* out) {
   OFSTRUCT sourceInfo = {};
@@ -28,10 +28,10 @@ bool Expand(const char* in, char* out) {
     if (destination >= 0) LZClose(destination);
     return false;
   }
-  std::unique_ptr<char[]> buffer(new char[CHUNK_SIZE]);
+  std::unique_ptr<char[]> buffer(new char[TRANSFER_CHUNK]);
   bool ok = true;
   for (;;) {
-    const INT n = LZRead(expansion, buffer.get(), CHUNK_SIZE);
+    const INT n = LZRead(expansion, buffer.get(), TRANSFER_CHUNK);
     if (n < 0) {
       std::fprintf(stderr, "lzexpand: LZRead failed on %s (%d)\n", in, n);
       ok = false;
@@ -42,7 +42,7 @@ bool Expand(const char* in, char* out) {
       ok = false;
       break;
     }
-    if (n < CHUNK_SIZE) break;
+    if (n < TRANSFER_CHUNK) break;
   }
   LZClose(expansion);
   LZClose(destination);

@@ -68,7 +68,7 @@ class WriteEntryFileTest : public testing::Test {
     fs::create_directories(dir_);
     archive_.reset(std::tmpfile());
     ASSERT_TRUE(archive_);
-    buffer_.resize(ENTRY_COPY_BUFFER);
+    buffer_.resize(COPY_BUFFER);
   }
   void TearDown() override { fs::remove_all(dir_); }
 

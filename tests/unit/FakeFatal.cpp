@@ -1,5 +1,5 @@
 #include "FakeFatal.h"
 
-#include "wizard/Fatal.h"
+#include "base/Fatal.h"
 
 void ReportFatal(const char* message) { throw FatalReport(message); }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "FakeFatal.h"
-#include "wizard/Fatal.h"
+#include "base/Fatal.h"
 #include "wizard/TextFile.h"
 
 namespace {

@@ -2,17 +2,15 @@
 // own LZ expansion library reads the stream from a temporary file, in the
 // 64000-byte chunks the installer reads it in.
 #include <windows.h>
-// lzexpand.h needs the types of windows.h first.
-#include <lzexpand.h>
 
 #include <memory>
 
+#include "base/Scoped.h"
+#include "base/Transfer.h"
 #include "kit/szdd/Szdd.h"
 #include "kit/szdd/SzddFormat.h"
 
 namespace {
-
-constexpr int CHUNK_SIZE = 64000;
 
 // The temporary file: created with a unique name, deleted when done.
 struct TempFile {
@@ -20,13 +18,6 @@ struct TempFile {
   bool created = false;
   ~TempFile() {
     if (created) DeleteFileA(path);
-  }
-};
-
-struct LzCloser {
-  void operator()(INT* handle) const {
-    LZClose(*handle);
-    delete handle;
   }
 };
 
@@ -70,19 +61,18 @@ bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uin
     error = std::string("cannot open ") + temp.path;
     return false;
   }
-  const INT expansion = LZInit(source);
-  if (expansion < 0) {
+  const LzHandle expansion(LZInit(source));
+  if (!expansion.Valid()) {
     _lclose(source);
-    error = "LZInit refused the stream (error " + std::to_string(expansion) + ")";
+    error = "LZInit refused the stream (error " + std::to_string(expansion.Get()) + ")";
     return false;
   }
-  std::unique_ptr<INT, LzCloser> handle(new INT(expansion));
 
   // Reads one chunk past the declared length at most, so that a stream that
   // expands to more is told apart without holding all of it.
-  std::vector<std::uint8_t> chunk(CHUNK_SIZE);
+  std::vector<std::uint8_t> chunk(TRANSFER_CHUNK);
   for (;;) {
-    const INT got = LZRead(expansion, reinterpret_cast<LPSTR>(chunk.data()), CHUNK_SIZE);
+    const INT got = LZRead(expansion.Get(), reinterpret_cast<LPSTR>(chunk.data()), TRANSFER_CHUNK);
     if (got < 0) {
       error = "LZRead failed (error " + std::to_string(got) + ")";
       return false;
@@ -92,7 +82,7 @@ bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uin
       error = "stream expands past the " + std::to_string(declared) + " bytes its header declares";
       return false;
     }
-    if (got < CHUNK_SIZE) break;
+    if (got < TRANSFER_CHUNK) break;
   }
   if (out.size() != declared) {
     error =

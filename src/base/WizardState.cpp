@@ -1,6 +1,4 @@
-#include "wizard/WizardState.h"
-
-const char DEFAULT_INSTALL_DIR[] = "C:\\QUENV98";
+#include "base/WizardState.h"
 
 char InstallDir[PATH_BUFFER];
 char* PageText;

@@ -1,15 +1,11 @@
 // Process-wide state that the pages, the install step and the integration
 // share for the whole run. Portable: plain character buffers.
 #pragma once
-#include <cstddef>
+#include "base/Paths.h"
 
-constexpr std::size_t PATH_BUFFER = 260;  // every path buffer, unless a caller says otherwise
-
-// The directory field of page 4 hands back at most this many characters
-// (259 including the terminating NUL, one less than the buffer).
-constexpr int DIRECTORY_FIELD_LIMIT = 259;
-
-extern const char DEFAULT_INSTALL_DIR[];  // "C:\QUENV98"
+// The directory field of page 4 hands back at most this many characters,
+// its terminating NUL included: one less than the buffer.
+constexpr int DIRECTORY_FIELD_LIMIT = static_cast<int>(PATH_LIMIT);
 
 extern char InstallDir[PATH_BUFFER];  // directory the kit goes into; empty until page 4 is left with Next
 extern char* PageText;                // text shown by the current page, owned by the sequencer; null for most pages
