@@ -29,11 +29,17 @@ bytes=$(du -sb "$tree" | cut -f1)
 find "$tree" -type f -exec cat {} + >/dev/null  # into the page cache
 
 # Best wall-clock seconds of $runs runs of a command, its output discarded.
+# A run that fails stops the bench, naming the command: its time would mean
+# nothing. (A failure inside $(...) would not stop the script by itself.)
 best() {
   local best_ns="" start end ns
   for _ in $(seq "$runs"); do
     start=$(date +%s%N)
-    "$@" >/dev/null 2>&1
+    if ! "$@" >/dev/null 2>"$work/stderr"; then
+      echo "archive bench: failed: $*" >&2
+      cat "$work/stderr" >&2
+      return 1
+    fi
     end=$(date +%s%N)
     ns=$((end - start))
     if [ -z "$best_ns" ] || [ "$ns" -lt "$best_ns" ]; then best_ns=$ns; fi
@@ -65,7 +71,8 @@ printf 'Licence\r\n' >"$work/kit/LICENSE.TXT"
 printf 'Information\r\n' >"$work/kit/README.TXT"
 printf '[Quenvar 98]\r\n' >"$work/kit/SHELLINK.DAT"
 start=$(date +%s%N)
-"$kitpack" medium "$work/kit" "$work/medium" 2>/dev/null | sed "s|^|  |"
+"$kitpack" medium "$work/kit" "$work/medium" 2>"$work/stderr" | sed "s|^|  |" ||
+  { echo "archive bench: failed: kitpack medium" >&2; cat "$work/stderr" >&2; exit 1; }
 end=$(date +%s%N)
 awk -v ns=$((end - start)) 'BEGIN { printf "  medium: %.1f s\n", ns / 1e9 }'
 "$kitpack" verify "$work/medium/DATA.CMP" | sed 's/^/  /'

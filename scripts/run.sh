@@ -47,7 +47,8 @@ if [ -n "${DISPLAY:-}" ]; then
   # the program's kind.
   export WINEPREFIX=$root/build/run-prefix-$arch WINEARCH=$arch WINELOADER=$loader WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  timeout 120 "$WINELOADER" wineboot --init >/dev/null 2>&1 || true
+  timeout 120 "$WINELOADER" wineboot --init >/dev/null 2>&1 ||
+    { echo "run: booting the prefix $WINEPREFIX failed (or took over 120 s)" >&2; exit 1; }
   cp "$grpconv" "$WINEPREFIX/drive_c/windows/grpconv.exe"
   echo "== SETUP.EXE on $DISPLAY (prefix $WINEPREFIX)"
   cd "$medium"
