@@ -37,23 +37,6 @@ struct Walked {
   std::uint32_t dataCrc;
 };
 
-// The entries as the format lays them out, found here without the pass.
-std::vector<Walked> Walk(const std::uint8_t* data, std::size_t size) {
-  std::vector<Walked> entries;
-  std::size_t at = LIBRARY_HEADER_SIZE;
-  while (size >= LIBRARY_ENTRY_HEADER_SIZE && at <= size - LIBRARY_ENTRY_HEADER_SIZE) {
-    LibraryEntryHeader header;
-    std::memcpy(&header, data + at, sizeof header);
-    const std::uint32_t dataCrc = StoredDataCrc(header);
-    Check(RestoreEntryHeader(header) == 1, "an accepted archive has an invalid entry header");
-    const std::size_t offset = at + LIBRARY_ENTRY_HEADER_SIZE;
-    Check(offset + static_cast<std::size_t>(EntrySize(header)) <= size, "accepted data runs past the end");
-    entries.push_back({header.name, offset, EntrySize(header), dataCrc});
-    at = offset + static_cast<std::size_t>(EntrySize(header));
-  }
-  return entries;
-}
-
 std::uint32_t Little32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
          static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
@@ -170,7 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(index.Problem()[0] != '\0', "a refusal without a reason");
     return 0;
   }
-  const std::vector<Walked> entries = Walk(data, size);
+  const Reading reading = ReadBytes(data, size);
+  Check(reading.fault == LibraryFault::None, "an accepted archive is invalid as the bytes are read");
+  const std::vector<Walked>& entries = reading.entries;
   Check(index.Count() == entries.size(), "the entry count differs from a walk of the bytes");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Walked& entry = entries[i];
