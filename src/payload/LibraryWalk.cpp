@@ -13,9 +13,8 @@ std::size_t ReadStream(ArchiveInput& input, void* into, std::size_t count) {
 
 std::size_t ReadMemory(ArchiveInput& input, void* into, std::size_t count) {
   const std::int64_t left = input.length - input.position;
-  const std::size_t got = left <= 0                                  ? 0
-                          : static_cast<std::uint64_t>(left) < count ? static_cast<std::size_t>(left)
-                                                                     : count;
+  std::size_t got = 0;
+  if (left > 0) got = static_cast<std::uint64_t>(left) < count ? static_cast<std::size_t>(left) : count;
   if (got > 0) std::memcpy(into, input.bytes + input.position, got);
   input.position += static_cast<std::int64_t>(got);
   return got;
