@@ -102,9 +102,11 @@ bool IsSzdd(const fs::path& path) {
 // The archive in a file: read as it is, or expanded first when the file is a
 // compressed payload.
 struct ArchiveSource {
-  std::unique_ptr<ArchiveInput> input;
+  FileInput file;
   std::vector<std::uint8_t> expanded;
   bool compressed = false;
+  ArchiveInput memory = {};
+  ArchiveInput& Input() { return compressed ? memory : file.Input(); }
 };
 
 bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string& error) {
@@ -118,12 +120,7 @@ bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string&
     error = path.string() + ": not a regular file";
     return false;
   }
-  if (!IsSzdd(path)) {
-    auto file = std::make_unique<FileInput>();
-    if (!file->Open(path, error)) return false;
-    source.input = std::move(file);
-    return true;
-  }
+  if (!IsSzdd(path)) return source.file.Open(path, error);
   std::vector<std::uint8_t> compressed;
   if (!ReadWholeFile(path, compressed, error)) return false;
   std::string why;
@@ -132,7 +129,7 @@ bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string&
     return false;
   }
   source.compressed = true;
-  source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
+  source.memory = ArchiveInMemory(source.expanded.data(), source.expanded.size());
   return true;
 }
 
@@ -264,7 +261,7 @@ bool OpenAndVerify(const fs::path& file, const CodePage& codePage, ArchiveSource
     return false;
   }
   ProgressBar bar("verifying");
-  if (VerifyLibrary(*source.input, codePage, check, bar.Callback())) return true;
+  if (VerifyLibrary(source.Input(), codePage, check, bar.Callback())) return true;
   FailWithProblems(file.string() + ": ", check.problems);
   return false;
 }
@@ -273,13 +270,10 @@ bool OpenAndVerify(const fs::path& file, const CodePage& codePage, ArchiveSource
 // or the archive file from its start.
 bool RewindArchiveSource(const fs::path& file, ArchiveSource& source, std::string& error) {
   if (source.compressed) {
-    source.input = std::make_unique<MemoryInput>(source.expanded.data(), source.expanded.size());
+    source.memory = ArchiveInMemory(source.expanded.data(), source.expanded.size());
     return true;
   }
-  auto again = std::make_unique<FileInput>();
-  if (!again->Open(file, error)) return false;
-  source.input = std::move(again);
-  return true;
+  return source.file.Open(file, error);
 }
 
 // A medium folder: its payload verified as verify does it for the file, the
@@ -373,7 +367,7 @@ bool BuildMedium(const fs::path& kit, const fs::path& setup, const std::string& 
     }
   }
   LibraryCheck check;
-  MemoryInput packed(archive.data(), archive.size());
+  ArchiveInput packed = ArchiveInMemory(archive.data(), archive.size());
   if (!VerifyLibrary(packed, codePage, check)) {
     FailWithProblems("the packed archive: ", check.problems);
     return false;
@@ -512,7 +506,7 @@ int ListCommand(const fs::path& file, const CodePage& codePage) {
   ArchiveSource source;
   std::string error;
   if (!OpenArchiveSource(file, source, error)) return Fail(error);
-  LibraryScanner scanner(*source.input, codePage);
+  LibraryScanner scanner(source.Input(), codePage);
   if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
 
   std::printf("%12s %12s  %s\n", "SIZE", "OFFSET", "NAME");
@@ -557,7 +551,7 @@ int ExtractCommand(const fs::path& file, const fs::path& directory, const CodePa
   if (!OpenAndVerify(file, codePage, source, check)) return 1;
   std::string error;
   if (!RewindArchiveSource(file, source, error)) return Fail(error);
-  LibraryScanner scanner(*source.input, codePage);
+  LibraryScanner scanner(source.Input(), codePage);
   if (!scanner.ReadHeader(error)) return Fail(file.string() + ": " + error);
   std::error_code code;
   fs::create_directories(directory, code);
@@ -576,18 +570,16 @@ int ExtractCommand(const fs::path& file, const fs::path& directory, const CodePa
     if (!PrepareEntryPath(directory, name, target, error)) return Fail(error);
     OutputFile out;
     if (!out.Create(target, error)) return Fail(error);
-    std::uint32_t crc = 0;
     bool copied = scanner.ReadData(
         [&](const unsigned char* data, std::size_t size) {
-          bar.Update(scanner.Position(), source.input->Length());
-          crc = Crc32(crc, data, size);
+          bar.Update(scanner.Position(), static_cast<std::uint64_t>(source.Input().length));
           return out.Write(data, size, error);
         },
         error);
     if (!copied) return Fail(error);
     // The archive file is read anew for this pass: one that changed since it
     // was verified is found out before the file takes its name.
-    if (scanner.Marking() == LibraryMarking::Checked && crc != entry.dataCrc) {
+    if (!scanner.DataIntact()) {
       return Fail(file.string() + ": " + EntryLabel(entry.index, entry.shown) +
                   ": the data changed since it was verified");
     }

@@ -1,63 +1,29 @@
-// Walking a library archive front to back in one pass, for the kit builder's
-// list, verify and extract: every entry with its name, size and data offset,
-// and a precise account of where and why an archive stops being valid.
+// The kit builder's passes over a library archive, for list, verify and
+// extract: the archive walk, with what it reports worded for messages that
+// name the entry and the offset, and the kit builder's own checks on top.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "base/Scoped.h"
 #include "kit/CodePage.h"
 #include "kit/LibraryWriter.h"
 #include "payload/LibraryFormat.h"
+#include "payload/LibraryWalk.h"
 
-// Where the archive's bytes come from.
-class ArchiveInput {
+// An archive file, open for a walk from its start.
+class FileInput {
  public:
-  virtual ~ArchiveInput() = default;
-  // Reads up to count bytes; fewer only at the end of the input or on an error.
-  virtual std::size_t Read(unsigned char* into, std::size_t count) = 0;
-  // Passes over up to count bytes; returns how many there were.
-  virtual std::uint64_t Skip(std::uint64_t count) = 0;
-  // True after a read error, as opposed to the end of the input.
-  virtual bool Failed() const = 0;
-  virtual std::uint64_t Length() const = 0;
-};
-
-class MemoryInput : public ArchiveInput {
- public:
-  MemoryInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  std::size_t Read(unsigned char* into, std::size_t count) override;
-  std::uint64_t Skip(std::uint64_t count) override;
-  bool Failed() const override { return false; }
-  std::uint64_t Length() const override { return size_; }
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t position_ = 0;
-};
-
-class FileInput : public ArchiveInput {
- public:
-  FileInput() = default;
-  FileInput(const FileInput&) = delete;
-  FileInput& operator=(const FileInput&) = delete;
-  ~FileInput() override;
   // False with a message naming the file.
   bool Open(const std::filesystem::path& path, std::string& error);
-  std::size_t Read(unsigned char* into, std::size_t count) override;
-  std::uint64_t Skip(std::uint64_t count) override;
-  bool Failed() const override { return failed_; }
-  std::uint64_t Length() const override { return length_; }
+  ArchiveInput& Input() { return input_; }
 
  private:
-  std::FILE* file_ = nullptr;
-  std::uint64_t length_ = 0;
-  std::uint64_t position_ = 0;
-  bool failed_ = false;
+  FileHandle file_;
+  ArchiveInput input_ = {};
 };
 
 struct ScannedEntry {
@@ -79,33 +45,36 @@ class LibraryScanner {
  public:
   // Names are read in the code page.
   LibraryScanner(ArchiveInput& input, const CodePage& codePage) : input_(input), codePage_(codePage) {}
+  LibraryScanner(const LibraryScanner&) = delete;
+  LibraryScanner& operator=(const LibraryScanner&) = delete;
   // Reads the header; false, with the problem, when it is short or does not
   // carry the access name.
   bool ReadHeader(std::string& problem);
   // What the header's check marker says, once ReadHeader has read it.
-  LibraryMarking Marking() const { return marking_; }
+  LibraryMarking Marking() const { return walk_.marking; }
   // The next entry. End when the input ends where an entry header would start
   // or within one (TrailingBytes tells how many bytes that left over);
   // Invalid, with the problem, when the previous entry's data ran past the
-  // end, the entry header is invalid, or the offsets leave the 32-bit range.
+  // end, the entry header is invalid, or the entry's data would end beyond
+  // the format's 32-bit range.
   ScanStep Next(ScannedEntry& entry, std::string& problem);
-  // Hands the current entry's data to consume in chunks: restored, or as
-  // stored when restore is false. False, with the problem, when the data runs
-  // past the end or consume refuses.
-  bool ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume, std::string& problem,
-                bool restore = true);
-  std::size_t TrailingBytes() const { return trailing_; }
-  std::uint64_t Position() const { return position_; }
+  // Hands the current entry's data, restored, to consume in chunks. False,
+  // with the problem, when the data runs past the end or a read fails, or
+  // when consume refuses.
+  bool ReadData(const std::function<bool(const unsigned char*, std::size_t)>& consume, std::string& problem);
+  // Once ReadData has handed all of an entry's data: its CRC as restored (in
+  // a checked archive), and whether that agrees with the entry header's.
+  std::uint32_t DataCrc() const { return walk_.dataCrc; }
+  bool DataIntact() const { return LibraryWalkDataIntact(walk_, entry_); }
+  std::size_t TrailingBytes() const { return walk_.trailing; }
+  std::uint64_t Position() const { return static_cast<std::uint64_t>(input_.position); }
 
  private:
   ArchiveInput& input_;
   const CodePage& codePage_;
-  std::uint64_t position_ = 0;
-  LibraryMarking marking_ = LibraryMarking::Unchecked;
-  std::uint64_t unread_ = 0;  // data bytes of the current entry not yet passed
-  std::string current_;       // name of the current entry, for messages
-  std::size_t trailing_ = 0;
-  int next_ = 0;
+  LibraryWalk walk_ = {};
+  WalkedEntry entry_ = {};
+  std::string current_;  // the current entry, for messages
   std::vector<unsigned char> buffer_;
 };
 

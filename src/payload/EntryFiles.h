@@ -23,11 +23,15 @@ constexpr std::size_t ENTRY_DIRECTORY_BUFFER = 272;
 bool ForEachEntryDirectory(const char* directory, const char* name, void (*create)(const char* path, void* context),
                            void* context);
 
-// Writes size bytes of entry data, read from the archive at dataOffset and
-// restored, to the file that joins the directory and the name with "%s\%s",
-// creating or truncating it. buffer holds COPY_BUFFER bytes. False when
-// the path does not fit 260 bytes, the file cannot be created, or a read,
-// write or the close fails or comes up short; a file that was created is
-// then removed again, so that no half-written file stays under the name.
+// The one writer of an entry's file, for the installer's extraction and for
+// LibraryExtract. Writes size bytes of entry data, read from the archive at
+// dataOffset and restored, to the file that joins the directory and the name
+// with "%s\%s", creating or truncating it, in chunks of TRANSFER_CHUNK bytes
+// through the buffer of COPY_BUFFER bytes. False when the path does not fit
+// 260 bytes, the file cannot be created, or a read, write or the close fails
+// or comes up short; a file that was created is then removed again, so that
+// no half-written file stays under the name. Data that runs past the end of
+// the archive is found only by the read that comes up short: a caller that
+// must leave an existing file alone checks the archive's length first.
 bool WriteEntryFile(std::FILE* archive, std::int64_t dataOffset, std::int32_t size, const char* directory,
                     const char* name, unsigned char* buffer);

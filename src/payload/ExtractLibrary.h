@@ -5,10 +5,10 @@
 // Checks the whole archive "DATA.VNX" in the installation directory and
 // counts its entries. Where the expansion checked the archive's bytes as it
 // wrote them, its verdict counts and only the headers are read again. Gives
-// the count, or -1 when the archive cannot be read as a stream. Ends the
-// process with "Cannot open uncompressed library." when the archive is
-// missing, lacks the access name or breaks any rule the extraction relies
-// on, before anything has been written.
+// the count, or -1 when the archive cannot be read as a stream (a header cut
+// short among the causes). Ends the process with "Cannot open uncompressed
+// library." when the archive is missing, lacks the access name or breaks any
+// rule the extraction relies on, before anything has been written.
 int LibraryCountEntries();
 
 // Writes every entry of the archive below the installation directory, in

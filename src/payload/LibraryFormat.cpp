@@ -96,15 +96,6 @@ void SetEntrySize(LibraryEntryHeader& header, std::int32_t size) {
   StoreLittle32(header.size, static_cast<std::uint32_t>(size));
 }
 
-int RestoreEntryHeader(LibraryEntryHeader& header) {
-  // Both checks come before any byte is changed, so an invalid entry is left
-  // exactly as it was read.
-  if (std::memchr(header.name, 0, sizeof header.name) == nullptr) return 0;
-  if (EntrySize(header) < 0) return 0;
-  DescrambleName(header.name, sizeof header.name);
-  return 1;
-}
-
 LibraryMarking ReadLibraryMarking(const LibraryHeader& header) {
   int changed = 0;
   for (std::size_t i = 0; i < sizeof LIBRARY_CHECK_MARKER; ++i) changed += header.marker[i] != LIBRARY_CHECK_MARKER[i];

@@ -82,12 +82,6 @@ bool ScrambleName(const char* name, std::size_t length, char* field, std::size_t
 std::int32_t EntrySize(const LibraryEntryHeader& header);
 void SetEntrySize(LibraryEntryHeader& header, std::int32_t size);
 
-// Checks an entry header that was just read and restores its name in place.
-// 0, with nothing changed, when the entry is invalid: its name field holds no
-// zero byte, or its size is negative. An archive is invalid from such an entry
-// on, so callers stop their walk there.
-int RestoreEntryHeader(LibraryEntryHeader& header);
-
 // ---- Integrity checks -------------------------------------------------------
 //
 // The format itself has no checksum: a damaged archive whose names still look

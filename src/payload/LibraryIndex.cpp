@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::size_t CHECK_CHUNK = TRANSFER_CHUNK;
 
-bool ReadExactly(std::FILE* file, void* into, std::size_t count) { return std::fread(into, 1, count, file) == count; }
-
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool SameIgnoringCase(const char* a, const char* b) {
@@ -41,21 +39,6 @@ bool Reserve(T*& block, std::size_t& capacity, std::size_t needed) {
   if (moved == nullptr) return false;
   block = static_cast<T*>(moved);
   capacity = grown;
-  return true;
-}
-
-// The CRC of the data's restored bytes, read from the stream's position on.
-bool ReadDataCrc(std::FILE* archive, std::int32_t size, unsigned char* buffer, std::uint32_t& crc) {
-  crc = 0;
-  std::int32_t remainder = size;
-  while (remainder > 0) {
-    const std::size_t chunk =
-        remainder < static_cast<std::int32_t>(CHECK_CHUNK) ? static_cast<std::size_t>(remainder) : CHECK_CHUNK;
-    if (!ReadExactly(archive, buffer, chunk)) return false;
-    DescrambleData(buffer, static_cast<std::int64_t>(chunk));
-    crc = Crc32(crc, buffer, chunk);
-    remainder -= static_cast<std::int32_t>(chunk);
-  }
   return true;
 }
 
@@ -117,23 +100,39 @@ IndexResult LibraryIndex::Refuse(IndexResult result, const char* problem) {
   return result;
 }
 
-const char* CheckLibraryHeader(LibraryHeader& header, bool& checked) {
-  const LibraryMarking marking = ReadLibraryMarking(header);
-  checked = marking == LibraryMarking::Checked;
-  if (marking == LibraryMarking::Damaged) return "the check marker is damaged";
-  const std::size_t accessLength = DescrambleName(header.accessName, sizeof header.accessName);
-  if (accessLength != std::strlen(LIBRARY_ACCESS_NAME) ||
-      std::memcmp(header.accessName, LIBRARY_ACCESS_NAME, accessLength) != 0) {
-    return "the header does not carry the access name";
+IndexResult FaultVerdict(LibraryFault fault) {
+  return fault == LibraryFault::ReadFailed || fault == LibraryFault::HeaderShort ? IndexResult::Unreadable
+                                                                                 : IndexResult::Invalid;
+}
+
+const char* FaultProblem(LibraryFault fault) {
+  switch (fault) {
+    case LibraryFault::None: break;
+    case LibraryFault::ReadFailed: return "a read failed";
+    case LibraryFault::HeaderShort: return "ends within the header";
+    case LibraryFault::NoAccessName: return "the header does not carry the access name";
+    case LibraryFault::NameUnterminated: return "a name field has no end";
+    case LibraryFault::SizeNegative: return "a size is negative";
+    // The installer refuses an archive longer than the format allows before
+    // it walks it, so data beyond the format's range is data past the end.
+    case LibraryFault::BeyondLimit:
+    case LibraryFault::DataPastEnd: return "an entry's data runs past the end";
   }
   return nullptr;
 }
 
-const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_t directoryLength) {
-  if (checked && !EntryHeaderIntact(entry)) return "an entry header is damaged";
-  if (std::memchr(entry.name, 0, sizeof entry.name) == nullptr) return "a name field has no end";
-  if (EntrySize(entry) < 0) return "a size is negative";
-  RestoreEntryHeader(entry);
+const char* CheckHeaderForInstall(LibraryFault fault, LibraryMarking marking) {
+  if (fault == LibraryFault::ReadFailed || fault == LibraryFault::HeaderShort) return FaultProblem(fault);
+  if (marking == LibraryMarking::Damaged) return "the check marker is damaged";
+  return FaultProblem(fault);
+}
+
+const char* CheckEntryForInstall(LibraryFault fault, const LibraryEntryHeader& entry, bool intact,
+                                 std::size_t directoryLength) {
+  // These concern the input, or the data before this header, not the header.
+  if (fault == LibraryFault::ReadFailed || fault == LibraryFault::DataPastEnd) return FaultProblem(fault);
+  if (!intact) return "an entry header is damaged";
+  if (fault != LibraryFault::None) return FaultProblem(fault);
   if (!IsSafeEntryName(entry.name)) return "a name is not safe to write";
   if (IsArchiveName(entry.name)) return "an entry has the archive's own name";
   if (directoryLength + 1 + std::strlen(entry.name) > PATH_LIMIT) return "a name is too long for the directory";
@@ -142,19 +141,17 @@ const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_
 
 IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs) {
   index.Clear();
-  if (std::fseek(archive, 0, SEEK_END) != 0) return index.Refuse(IndexResult::Unreadable, "cannot be read");
-  const long length = std::ftell(archive);
-  if (length < 0 || std::fseek(archive, 0, SEEK_SET) != 0) {
-    return index.Refuse(IndexResult::Unreadable, "its length cannot be told");
-  }
+  const std::int64_t length = StreamLength(archive);
+  if (length < 0) return index.Refuse(IndexResult::Unreadable, "its length cannot be told");
   if (length > LIBRARY_MAX_SIZE) return index.Refuse(IndexResult::Invalid, "longer than the format allows");
 
-  LibraryHeader header;
-  if (!ReadExactly(archive, &header, sizeof header)) {
-    return index.Refuse(IndexResult::Unreadable, "ends within the header");
+  ArchiveInput input = ArchiveInStream(archive, length);
+  LibraryWalk walk;
+  const LibraryFault fault = LibraryWalkBegin(walk, input, LIBRARY_ACCESS_NAME);
+  if (const char* problem = CheckHeaderForInstall(fault, walk.marking)) {
+    return index.Refuse(FaultVerdict(fault), problem);
   }
-  bool checked = false;
-  if (const char* problem = CheckLibraryHeader(header, checked)) return index.Refuse(IndexResult::Invalid, problem);
+  const bool checked = walk.marking == LibraryMarking::Checked;
   const bool readData = checked && dataCrcs == DataCrcs::Check;
 
   HeapBlock<unsigned char[]> buffer;
@@ -163,32 +160,26 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
     if (!buffer) return index.Refuse(IndexResult::NoMemory, "no memory for the check buffer");
   }
   const std::size_t directoryLength = std::strlen(directory);
-  std::int64_t position = LIBRARY_HEADER_SIZE;
+  WalkedEntry entry;
   for (;;) {
-    LibraryEntryHeader entry;
-    const std::size_t got = std::fread(&entry, 1, sizeof entry, archive);
-    if (got < sizeof entry) {
-      if (std::ferror(archive)) return index.Refuse(IndexResult::Unreadable, "a read failed");
-      break;  // the list ends where the file does; a short remainder is ignored
+    const WalkStep step = LibraryWalkNext(walk, entry);
+    if (step == WalkStep::End) break;
+    const LibraryFault stop = step == WalkStep::Refused ? walk.fault : LibraryFault::None;
+    if (const char* problem = CheckEntryForInstall(stop, entry.header, entry.headerIntact, directoryLength)) {
+      return index.Refuse(FaultVerdict(stop), problem);
     }
-    position += static_cast<std::int64_t>(sizeof entry);
-    if (const char* problem = CheckEntryHeader(entry, checked, directoryLength)) {
-      return index.Refuse(IndexResult::Invalid, problem);
-    }
-    const std::int32_t size = EntrySize(entry);
-    if (position + size > length) return index.Refuse(IndexResult::Invalid, "an entry's data runs past the end");
+    // Without the data's CRCs to check, the walk passes over the data by
+    // seeking, and finds data past the end from the archive's length.
     if (readData) {
-      std::uint32_t crc = 0;
-      if (!ReadDataCrc(archive, size, buffer.get(), crc)) return index.Refuse(IndexResult::Unreadable, "a read failed");
-      if (crc != StoredDataCrc(entry)) return index.Refuse(IndexResult::Invalid, "an entry's data is damaged");
-    } else if (size > 0 && std::fseek(archive, static_cast<long>(size), SEEK_CUR) != 0) {
-      return index.Refuse(IndexResult::Unreadable, "a seek failed");
+      while (LibraryWalkRead(walk, buffer.get(), CHECK_CHUNK) > 0) {
+      }
+      if (walk.fault != LibraryFault::None) return index.Refuse(FaultVerdict(walk.fault), FaultProblem(walk.fault));
+      if (!LibraryWalkDataIntact(walk, entry)) return index.Refuse(IndexResult::Invalid, "an entry's data is damaged");
     }
-    const IndexedEntry indexed = {static_cast<std::uint32_t>(position), size, 0, 0};
-    if (!index.Append(indexed, entry.name, std::strlen(entry.name))) {
+    const IndexedEntry indexed = {static_cast<std::uint32_t>(entry.dataOffset), entry.size, 0, 0};
+    if (!index.Append(indexed, entry.header.name, std::strlen(entry.header.name))) {
       return index.Refuse(IndexResult::NoMemory, "no memory for the index");
     }
-    position += size;
   }
   if (!index.FindSources()) return index.Refuse(IndexResult::NoMemory, "no memory for the index");
   index.checked_ = checked;

@@ -11,6 +11,7 @@
 
 #include "base/Paths.h"
 #include "payload/LibraryFormat.h"
+#include "payload/LibraryWalk.h"
 
 enum class IndexResult {
   Ok,
@@ -67,7 +68,7 @@ class LibraryIndex {
   bool checked_ = false;
 };
 
-// Reads the archive from its start and checks it whole: the access name;
+// Walks the archive from its start and checks it whole: the access name;
 // every entry header whole, its name field terminated, its size 0 or more and
 // its data inside the file; every name accepted by the entry-name rule, not
 // the archive's own name at the top level (it would overwrite the archive
@@ -80,16 +81,27 @@ class LibraryIndex {
 // and Problem() says why. The stream's position is left anywhere.
 IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs);
 
-// The rules of the two headers, shared by every pass that checks an archive,
-// whether it reads the archive from a file or its bytes as they are made.
-// Each returns nullptr when the header passes, or why it does not.
+// The installer's rules on top of the format's, shared by every pass that
+// checks an archive, whether it walks the archive in a file or is fed its
+// bytes as they are made. Each returns nullptr when the header passes, or why
+// it does not.
 
-// The archive's header as read: its marker, if any, and the access name.
-// checked tells whether the archive carries the kit builder's CRCs.
-const char* CheckLibraryHeader(LibraryHeader& header, bool& checked);
+// The archive's header, once the format's reading of it (OpenLibraryHeader,
+// or LibraryWalkBegin) gave the fault and the marking: a damaged check marker
+// refuses the archive before its access name is looked at.
+const char* CheckHeaderForInstall(LibraryFault fault, LibraryMarking marking);
 
-// An entry header as read, in an archive that is checked or not, for
-// extraction below a directory of that many characters; restores its name in
-// place when it passes. Whether the entry's data lies inside the archive is
-// the caller's to tell.
-const char* CheckEntryHeader(LibraryEntryHeader& entry, bool checked, std::size_t directoryLength);
+// An entry header, once the format's reading of it gave the fault (None, or
+// whatever stopped the walk there) and intact, for extraction below a
+// directory of that many characters. In a checked archive a damaged header
+// is refused before any of its fields is looked at. Whether the entry's data
+// lies inside the archive is the caller's to tell.
+const char* CheckEntryForInstall(LibraryFault fault, const LibraryEntryHeader& entry, bool intact,
+                                 std::size_t directoryLength);
+
+// How a pass judges an archive on which the walk stopped: Unreadable when the
+// input could not be read or ended within the header, else Invalid.
+IndexResult FaultVerdict(LibraryFault fault);
+
+// The problem for a fault, in the installer's words.
+const char* FaultProblem(LibraryFault fault);

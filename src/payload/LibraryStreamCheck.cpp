@@ -38,7 +38,10 @@ void EndEntry(LibraryStreamCheck& check) {
 
 void TakeHeader(LibraryStreamCheck& check, const unsigned char*& bytes, std::size_t& count) {
   if (!Gather(check, &check.header, sizeof check.header, bytes, count)) return;
-  if (const char* problem = CheckLibraryHeader(check.header, check.checked)) {
+  LibraryMarking marking = LibraryMarking::Unchecked;
+  const LibraryFault fault = OpenLibraryHeader(check.header, LIBRARY_ACCESS_NAME, marking);
+  check.checked = marking == LibraryMarking::Checked;
+  if (const char* problem = CheckHeaderForInstall(fault, marking)) {
     Refuse(check, problem);
     return;
   }
@@ -47,7 +50,9 @@ void TakeHeader(LibraryStreamCheck& check, const unsigned char*& bytes, std::siz
 
 void TakeEntryHeader(LibraryStreamCheck& check, const unsigned char*& bytes, std::size_t& count) {
   if (!Gather(check, &check.entry, sizeof check.entry, bytes, count)) return;
-  if (const char* problem = CheckEntryHeader(check.entry, check.checked, check.directoryLength)) {
+  bool intact = true;
+  const LibraryFault fault = OpenEntryHeader(check.entry, check.checked, intact);
+  if (const char* problem = CheckEntryForInstall(fault, check.entry, intact, check.directoryLength)) {
     Refuse(check, problem);
     return;
   }
@@ -105,10 +110,12 @@ void LibraryStreamFeed(LibraryStreamCheck& check, const unsigned char* bytes, st
 IndexResult LibraryStreamEnd(LibraryStreamCheck& check) {
   switch (check.part) {
     case LibraryStreamPart::Refused: return IndexResult::Invalid;
-    case LibraryStreamPart::Header: check.problem = "ends within the header"; return IndexResult::Unreadable;
+    case LibraryStreamPart::Header:
+      check.problem = FaultProblem(LibraryFault::HeaderShort);
+      return IndexResult::Unreadable;
     case LibraryStreamPart::Data:
       // An entry with no data left has ended already, so data is missing.
-      check.problem = "an entry's data runs past the end";
+      check.problem = FaultProblem(LibraryFault::DataPastEnd);
       return IndexResult::Invalid;
     case LibraryStreamPart::EntryHeader: break;  // fewer than 524 bytes after the last entry are ignored
   }

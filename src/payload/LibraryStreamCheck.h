@@ -1,10 +1,11 @@
 // The archive's checks made on its bytes as they are produced, in pieces of
 // any size: the installer runs them while it expands the payload into the
 // archive, so that the archive's data need not be read back to be checked.
-// They are IndexLibrary's checks with the data's CRCs, in its order, and give
-// its verdict and problem on every archive that fits the format (at most
-// LIBRARY_MAX_SIZE bytes; a longer one is refused by both, perhaps for
-// different reasons).
+// They are the format's readings of the headers and the installer's rules,
+// the very functions that IndexLibrary applies to what its walk gives, in its
+// order, and give its verdict and problem on every archive that fits the
+// format (at most LIBRARY_MAX_SIZE bytes; a longer one is refused by both,
+// perhaps for different reasons).
 //
 // The state is plain data with no constructor: the installer keeps one in
 // process-wide storage.
@@ -14,6 +15,7 @@
 
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
+#include "payload/LibraryWalk.h"
 
 // What the next byte of the archive belongs to.
 enum class LibraryStreamPart { Header, EntryHeader, Data, Refused };

@@ -1,9 +1,12 @@
-// Fuzzes the installer's pass over the whole archive: the input is a
-// DATA.VNX. Besides surviving it under the sanitizers, the pass must keep its
-// promises: an archive it accepts holds exactly the entries a walk of the
-// bytes finds, each within the file, with a name the extraction may write,
-// and for each the data that a search by name from the start of the archive
-// finds; a checked archive's CRCs all agree; a refused one leaves nothing.
+// Fuzzes the installer's pass over the whole archive, and the walk under it:
+// the input is a DATA.VNX. Besides surviving it under the sanitizers, the
+// walk over the bytes in memory must give what a reading of the bytes here
+// finds, entry by entry, and stop where and why that reading stops; and the
+// pass must keep its promises: an archive it accepts holds exactly the
+// entries a walk of the bytes finds, each within the file, with a name the
+// extraction may write, and for each the data that a search by name from the
+// start of the archive finds; a checked archive's CRCs all agree; a refused
+// one leaves nothing.
 #include <zlib.h>
 
 #include <cstdint>
@@ -16,6 +19,7 @@
 #include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
+#include "payload/LibraryWalk.h"
 
 namespace {
 
@@ -33,21 +37,92 @@ struct Walked {
   std::uint32_t dataCrc;
 };
 
-// The entries as the format lays them out, found here without the pass.
-std::vector<Walked> Walk(const std::uint8_t* data, std::size_t size) {
-  std::vector<Walked> entries;
-  std::size_t at = LIBRARY_HEADER_SIZE;
-  while (size >= LIBRARY_ENTRY_HEADER_SIZE && at <= size - LIBRARY_ENTRY_HEADER_SIZE) {
-    LibraryEntryHeader header;
-    std::memcpy(&header, data + at, sizeof header);
-    const std::uint32_t dataCrc = StoredDataCrc(header);
-    Check(RestoreEntryHeader(header) == 1, "an accepted archive has an invalid entry header");
-    const std::size_t offset = at + LIBRARY_ENTRY_HEADER_SIZE;
-    Check(offset + static_cast<std::size_t>(EntrySize(header)) <= size, "accepted data runs past the end");
-    entries.push_back({header.name, offset, EntrySize(header), dataCrc});
-    at = offset + static_cast<std::size_t>(EntrySize(header));
+std::uint32_t Little32(const std::uint8_t* bytes) {
+  return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+         static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// A scrambled, zero-terminated string read from at most `field` bytes:
+// character i is stored as (character + i + 37) mod 256.
+std::string Unscramble(const std::uint8_t* stored, std::size_t field) {
+  std::string plain;
+  for (std::size_t i = 0; i < field && stored[i] != 0; ++i) {
+    const char c = static_cast<char>(stored[i] - (i + 37));
+    if (c == 0) break;
+    plain.push_back(c);
   }
-  return entries;
+  return plain;
+}
+
+struct Reading {
+  std::vector<Walked> entries;
+  LibraryFault fault = LibraryFault::None;
+  int faultEntry = -1;
+  std::int64_t missing = 0;
+  std::size_t trailing = 0;
+};
+
+// The walk as the format describes it, on the bytes, without the walk's code.
+Reading ReadBytes(const std::uint8_t* data, std::size_t size) {
+  Reading r;
+  if (size < LIBRARY_HEADER_SIZE) {
+    r.fault = LibraryFault::HeaderShort;
+    return r;
+  }
+  // A field with no zero byte is restored whole, and so is longer than the name.
+  if (Unscramble(data + 11, 12) != LIBRARY_ACCESS_NAME) {
+    r.fault = LibraryFault::NoAccessName;
+    return r;
+  }
+  std::size_t at = LIBRARY_HEADER_SIZE;
+  for (int index = 0;; ++index) {
+    if (size - at < LIBRARY_ENTRY_HEADER_SIZE) {
+      r.trailing = size - at;
+      return r;
+    }
+    const std::uint8_t* header = data + at;
+    const auto entrySize = static_cast<std::int32_t>(Little32(header + 516));
+    const bool terminated = std::memchr(header + 256, 0, LIBRARY_NAME_FIELD) != nullptr;
+    if (!terminated || entrySize < 0) {
+      r.fault = !terminated ? LibraryFault::NameUnterminated : LibraryFault::SizeNegative;
+      r.faultEntry = index;
+      return r;
+    }
+    const std::size_t offset = at + LIBRARY_ENTRY_HEADER_SIZE;
+    r.entries.push_back({Unscramble(header + 256, LIBRARY_NAME_FIELD), offset, entrySize, Little32(header + 520)});
+    if (static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(entrySize) > size) {
+      r.fault = LibraryFault::DataPastEnd;
+      r.faultEntry = index;
+      r.missing = static_cast<std::int64_t>(offset) + entrySize - static_cast<std::int64_t>(size);
+      return r;
+    }
+    at = offset + static_cast<std::size_t>(entrySize);
+  }
+}
+
+// The walk over the bytes in memory, its data passed over, against the
+// reading above.
+void CompareWalk(const std::uint8_t* data, std::size_t size) {
+  const Reading expected = ReadBytes(data, size);
+  ArchiveInput input = ArchiveInMemory(data, size);
+  LibraryWalk walk;
+  std::vector<Walked> entries;
+  if (LibraryWalkBegin(walk, input, LIBRARY_ACCESS_NAME) == LibraryFault::None) {
+    WalkedEntry entry;
+    while (LibraryWalkNext(walk, entry) == WalkStep::Entry) {
+      entries.push_back(
+          {entry.header.name, static_cast<std::size_t>(entry.dataOffset), entry.size, StoredDataCrc(entry.header)});
+    }
+  }
+  Check(walk.fault == expected.fault, "the walk stops for another reason than the bytes give");
+  Check(walk.faultEntry == expected.faultEntry, "the walk stops at another entry");
+  Check(walk.missing == expected.missing && walk.trailing == expected.trailing, "the walk ends elsewhere");
+  Check(entries.size() == expected.entries.size(), "the walk gives another number of entries");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    Check(entries[i].name == expected.entries[i].name, "the walk gives another name");
+    Check(entries[i].offset == expected.entries[i].offset && entries[i].size == expected.entries[i].size,
+          "the walk gives another offset or size");
+  }
 }
 
 std::uint32_t RestoredCrc(const std::uint8_t* data, std::int32_t size) {
@@ -59,6 +134,8 @@ std::uint32_t RestoredCrc(const std::uint8_t* data, std::int32_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  CompareWalk(data, size);
+
   // The directory's length decides which names fit: take it from the input.
   const std::size_t directoryLength = size > 0 ? data[0] % 64 : 10;
   const std::string directory = "C:\\" + std::string(directoryLength, 'D');
@@ -76,7 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(index.Problem()[0] != '\0', "a refusal without a reason");
     return 0;
   }
-  const std::vector<Walked> entries = Walk(data, size);
+  const Reading reading = ReadBytes(data, size);
+  Check(reading.fault == LibraryFault::None, "an accepted archive is invalid as the bytes are read");
+  const std::vector<Walked>& entries = reading.entries;
   Check(index.Count() == entries.size(), "the entry count differs from a walk of the bytes");
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const Walked& entry = entries[i];

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static CodePage codePage;
   static const bool opened = codePage.Open(DEFAULT_CODE_PAGE, error);
   if (!opened) std::abort();
-  MemoryInput input(archive.data(), archive.size());
+  ArchiveInput input = ArchiveInMemory(archive.data(), archive.size());
   LibraryCheck check;
   VerifyLibrary(input, codePage, check);
   return 0;

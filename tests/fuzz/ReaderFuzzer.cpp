@@ -28,18 +28,30 @@ struct Expected {
   std::int32_t size;
 };
 
-// The entries as the format lays them out, found by walking the bytes here
-// rather than through the reader, up to the first invalid entry.
+// The entries as the format lays them out, found by reading the bytes here
+// rather than through the reader, up to the first invalid entry: a name
+// field without a zero byte, or a negative size.
 std::vector<Expected> WalkEntries(const std::uint8_t* data, std::size_t size) {
   std::vector<Expected> entries;
   std::size_t at = LIBRARY_HEADER_SIZE;
   while (size >= LIBRARY_ENTRY_HEADER_SIZE && at <= size - LIBRARY_ENTRY_HEADER_SIZE && entries.size() < 64) {
-    LibraryEntryHeader header;
-    std::memcpy(&header, data + at, sizeof header);
-    if (!RestoreEntryHeader(header)) break;
-    std::int64_t offset = static_cast<std::int64_t>(at + LIBRARY_ENTRY_HEADER_SIZE);
-    entries.push_back({header.name, offset, EntrySize(header)});
-    at = static_cast<std::size_t>(offset) + static_cast<std::size_t>(EntrySize(header));
+    const std::uint8_t* header = data + at;
+    const std::uint8_t* field = header + 256;
+    const auto entrySize = static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(header[516]) | static_cast<std::uint32_t>(header[517]) << 8 |
+        static_cast<std::uint32_t>(header[518]) << 16 | static_cast<std::uint32_t>(header[519]) << 24);
+    if (std::memchr(field, 0, LIBRARY_NAME_FIELD) == nullptr || entrySize < 0) break;
+    // Character i is stored as (character + i + 37) mod 256; a stored zero,
+    // or one that restores to zero, ends the name.
+    std::string name;
+    for (std::size_t i = 0; field[i] != 0; ++i) {
+      const char c = static_cast<char>(field[i] - (i + 37));
+      if (c == 0) break;
+      name.push_back(c);
+    }
+    const auto offset = static_cast<std::int64_t>(at + LIBRARY_ENTRY_HEADER_SIZE);
+    entries.push_back({name, offset, entrySize});
+    at = static_cast<std::size_t>(offset) + static_cast<std::size_t>(entrySize);
   }
   return entries;
 }

@@ -188,7 +188,7 @@ TEST_F(LibraryWriterTest, RoundTripsThroughTheInstallersReader) {
   ASSERT_EQ(LibraryExtract((dir_ / "out").string().c_str(), "ALL.BIN"), 1);
   EXPECT_EQ(ReadFile((dir_ / "out").string() + "\\ALL.BIN"), all);
 
-  MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
+  ArchiveInput input = ArchiveInMemory(archive.data(), archive.size());
   LibraryCheck check;
   EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << Join(check.problems);
   EXPECT_EQ(check.entries, files.size());
@@ -361,7 +361,7 @@ TEST_F(LibraryWriterTest, LargeFileThatChangesBetweenItsTwoReadsIsRefused) {
     }
     std::string archive(out.begin(), out.end());
     EXPECT_TRUE(archive.substr(LIBRARY_FIRST_DATA) == StoredData(first)) << c.why;
-    MemoryInput input(out.data(), out.size());
+    ArchiveInput input = ArchiveInMemory(out.data(), out.size());
     LibraryCheck check;
     EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << c.why << ": " << Join(check.problems);
   }
@@ -431,7 +431,7 @@ TEST(VerifyLibraryTest, FindsWhatWouldNotInstall) {
       {"the archive's own name", Header() + Entry("\\data.vnx", "1"), "overwrite the archive"},
   };
   for (const auto& c : cases) {
-    MemoryInput input(reinterpret_cast<const std::uint8_t*>(c.archive.data()), c.archive.size());
+    ArchiveInput input = ArchiveInMemory(c.archive.data(), c.archive.size());
     LibraryCheck check;
     bool sound = VerifyLibrary(input, OpenedCodePage(), check);
     EXPECT_EQ(sound, c.problem[0] == '\0') << c.why << ": " << Join(check.problems);
@@ -474,7 +474,7 @@ TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
   for (const auto& c : cases) {
     std::string archive = packed;
     if (c.offset != std::string::npos) archive[c.offset] = static_cast<char>(archive[c.offset] ^ 0x40);
-    MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
+    ArchiveInput input = ArchiveInMemory(archive.data(), archive.size());
     LibraryCheck check;
     EXPECT_EQ(VerifyLibrary(input, OpenedCodePage(), check), c.problem.empty())
         << c.why << ": " << Join(check.problems);
@@ -488,7 +488,7 @@ TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
   // The same entries from another maker, with anything in the unread bytes.
   std::string unmarked = Header();
   for (const auto& [name, data] : entries) unmarked += Entry(name, data);
-  MemoryInput input(reinterpret_cast<const std::uint8_t*>(unmarked.data()), unmarked.size());
+  ArchiveInput input = ArchiveInMemory(unmarked.data(), unmarked.size());
   LibraryCheck check;
   EXPECT_TRUE(VerifyLibrary(input, OpenedCodePage(), check)) << Join(check.problems);
   EXPECT_EQ(check.entries, 2u);
@@ -496,7 +496,7 @@ TEST(VerifyLibraryTest, RefusesDamageToACheckedArchiveNamingTheEntry) {
 
 TEST(LibraryScannerTest, ListsOffsetsAndSkipsDataUnread) {
   std::string archive = Header() + Entry("A", "12345") + Entry("B", std::string(70000, 'b')) + Entry("C", "");
-  MemoryInput input(reinterpret_cast<const std::uint8_t*>(archive.data()), archive.size());
+  ArchiveInput input = ArchiveInMemory(archive.data(), archive.size());
   LibraryScanner scanner(input, OpenedCodePage());
   std::string problem;
   ASSERT_TRUE(scanner.ReadHeader(problem)) << problem;

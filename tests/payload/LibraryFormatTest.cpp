@@ -6,6 +6,7 @@
 
 #include "ArchiveBytes.h"
 #include "payload/LibraryFormat.h"
+#include "payload/LibraryWalk.h"
 
 namespace {
 
@@ -98,24 +99,32 @@ TEST(LibraryFormatTest, ScrambleNameIsTheInverseOfDescrambleName) {
   EXPECT_FALSE(ScrambleName(tooLong.data(), tooLong.size(), field, sizeof field)) << "no room for the zero byte";
 }
 
-TEST(LibraryFormatTest, RestoreEntryHeaderRefusesInvalidEntriesWithoutChangingThem) {
+TEST(LibraryFormatTest, OpenEntryHeaderRefusesInvalidEntriesWithoutChangingThem) {
   struct {
     const char* why;
     std::string header;
-    int valid;
+    LibraryFault fault;
+    std::string restored;  // the name once restored, where the header passes
   } cases[] = {
-      {"ordinary", EntryHeaderWithField(StoredName("F"), 7), 1},
-      {"largest size", EntryHeaderWithField(StoredName("F"), 2147483647), 1},
-      {"zero in the last byte of the field", EntryHeaderWithField(StoredName(StorableName(259)), 0), 1},
-      {"negative size", EntryHeaderWithField(StoredName("F"), -1), 0},
-      {"name field without a zero", EntryHeaderWithField(std::string(260, 'n'), 0), 0},
+      {"ordinary", EntryHeaderWithField(StoredName("F"), 7), LibraryFault::None, "F"},
+      {"largest size", EntryHeaderWithField(StoredName("F"), 2147483647), LibraryFault::None, "F"},
+      {"zero in the last byte of the field", EntryHeaderWithField(StoredName(StorableName(259)), 0), LibraryFault::None,
+       StorableName(259)},
+      {"negative size", EntryHeaderWithField(StoredName("F"), -1), LibraryFault::SizeNegative, ""},
+      {"name field without a zero", EntryHeaderWithField(std::string(260, 'n'), 0), LibraryFault::NameUnterminated, ""},
+      {"both: the name field is told first", EntryHeaderWithField(std::string(260, 'n'), -1),
+       LibraryFault::NameUnterminated, ""},
   };
   for (const auto& c : cases) {
     LibraryEntryHeader header;
     std::memcpy(&header, c.header.data(), sizeof header);
-    EXPECT_EQ(RestoreEntryHeader(header), c.valid) << c.why;
-    if (!c.valid) {
+    bool intact = false;
+    EXPECT_EQ(OpenEntryHeader(header, false, intact), c.fault) << c.why;
+    EXPECT_TRUE(intact) << c.why << ": an unchecked archive has nothing to disagree with";
+    if (c.fault != LibraryFault::None) {
       EXPECT_EQ(std::memcmp(&header, c.header.data(), sizeof header), 0) << c.why;
+    } else {
+      EXPECT_EQ(std::string(header.name), c.restored) << c.why;
     }
   }
   LibraryEntryHeader header;
