@@ -16,24 +16,13 @@
 #include <vector>
 
 #include "kit/CdImage.h"
-#include "kit/OutputFile.h"
+#include "kit/KitFiles.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
-
-class FileSink : public ByteSink {
- public:
-  explicit FileSink(OutputFile& file) : file_(file) {}
-  bool Write(const unsigned char* data, std::size_t size, std::string& error) override {
-    return file_.Write(data, size, error);
-  }
-
- private:
-  OutputFile& file_;
-};
 
 }  // namespace
 
@@ -66,7 +55,7 @@ int main(int argc, char** argv) {
     std::string error;
     auto start = Clock::now();
     OutputFile out;
-    FileSink fileSink(out);
+    OutputSink fileSink(out);
     if (!out.Create(image, error) || !WriteCdImage(files, "QUENVAR98", CD_DEFAULT_TIME, fileSink, image, error) ||
         !out.Commit(error)) {
       std::fprintf(stderr, "cd_image_bench: %s\n", error.c_str());

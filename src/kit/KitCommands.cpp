@@ -14,6 +14,7 @@
 #include "base/SzddHeader.h"
 #include "kit/CdImage.h"
 #include "kit/CodePage.h"
+#include "kit/KitFiles.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
 #include "kit/OutputFile.h"
@@ -46,91 +47,6 @@ int FailWithProblems(const std::string& prefix, const std::vector<std::string>& 
   for (std::size_t i = 0; i < problems.size() && i < SHOWN; ++i) Fail(prefix + problems[i]);
   if (problems.size() > SHOWN) Fail(prefix + "... and " + std::to_string(problems.size() - SHOWN) + " more problems");
   return 1;
-}
-
-class OutputSink : public ByteSink {
- public:
-  explicit OutputSink(OutputFile& file) : file_(file) {}
-  bool Write(const unsigned char* data, std::size_t size, std::string& error) override {
-    return file_.Write(data, size, error);
-  }
-
- private:
-  OutputFile& file_;
-};
-
-bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  std::error_code code;
-  if (!fs::is_regular_file(path, code)) {
-    error = path.string() + (fs::exists(path, code) ? ": not a regular file" : ": no such file");
-    return false;
-  }
-  FileHandle file(OpenForReading(path));
-  if (!file) {
-    error = path.string() + ": cannot open: " + SystemError();
-    return false;
-  }
-  std::uintmax_t size = fs::file_size(path, code);
-  if (code) {
-    error = path.string() + ": " + code.message();
-    return false;
-  }
-  if (size > SIZE_MAX) {
-    error = path.string() + ": too large to read";
-    return false;
-  }
-  bytes.resize(static_cast<std::size_t>(size));
-  if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() || std::fgetc(file.get()) != EOF) {
-    error = path.string() + ": read failed or the file changed while it was read";
-    return false;
-  }
-  return true;
-}
-
-bool WriteWholeFile(OutputFile& output, const fs::path& path, const std::vector<std::uint8_t>& bytes,
-                    std::string& error) {
-  return output.Create(path, error) && output.Write(bytes.data(), bytes.size(), error);
-}
-
-bool IsSzdd(const fs::path& path) {
-  unsigned char start[sizeof SZDD_MAGIC] = {};
-  FileHandle file(OpenForReading(path));
-  return file && std::fread(start, 1, sizeof start, file.get()) == sizeof start &&
-         std::memcmp(start, SZDD_MAGIC, sizeof start) == 0;
-}
-
-// The archive in a file: read as it is, or expanded first when the file is a
-// compressed payload.
-struct ArchiveSource {
-  FileInput file;
-  std::vector<std::uint8_t> expanded;
-  bool compressed = false;
-  ArchiveInput memory = {};
-  ArchiveInput& Input() { return compressed ? memory : file.Input(); }
-};
-
-bool OpenArchiveSource(const fs::path& path, ArchiveSource& source, std::string& error) {
-  std::error_code code;
-  if (!fs::exists(path, code)) {
-    error = path.string() + ": no such file";
-    return false;
-  }
-  // A pipe or a device would block the first read or never end.
-  if (!fs::is_regular_file(path, code)) {
-    error = path.string() + ": not a regular file";
-    return false;
-  }
-  if (!IsSzdd(path)) return source.file.Open(path, error);
-  std::vector<std::uint8_t> compressed;
-  if (!ReadWholeFile(path, compressed, error)) return false;
-  std::string why;
-  if (!SzddExpand(compressed.data(), compressed.size(), source.expanded, why)) {
-    error = path.string() + ": the compressed payload does not expand: " + why;
-    return false;
-  }
-  source.compressed = true;
-  source.memory = ArchiveInMemory(source.expanded.data(), source.expanded.size());
-  return true;
 }
 
 // Compresses the bytes and expands the result again, so that nothing is

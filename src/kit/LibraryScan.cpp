@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "kit/NameClash.h"
-#include "kit/OutputFile.h"
+#include "kit/SystemIo.h"
 #include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 

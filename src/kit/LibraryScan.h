@@ -10,7 +10,7 @@
 
 #include "base/Scoped.h"
 #include "kit/CodePage.h"
-#include "kit/LibraryWriter.h"
+#include "kit/WorkProgress.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryWalk.h"
 

@@ -1,18 +1,13 @@
 #include "kit/LibraryWriter.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <system_error>
 
-#include "base/Paths.h"
 #include "base/Scoped.h"
-#include "kit/CodePage.h"
-#include "kit/NameClash.h"
-#include "kit/OutputFile.h"
-#include "payload/EntryName.h"
+#include "kit/NamePolicy.h"
+#include "kit/SystemIo.h"
 #include "payload/LibraryFormat.h"
 
 namespace fs = std::filesystem;
@@ -20,75 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::size_t COPY_CHUNK = 1 << 20;
-
-// Setup joins names to "C:\QUENV98" unless the user picks another directory;
-// a longer name does not fit its 259-character path there.
-constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = PATH_LIMIT - sizeof DEFAULT_INSTALL_DIR;
-
-// The name as the format stores it cannot be: over 259 bytes, a zero byte,
-// or a byte whose stored form is zero. Empty when it can be.
-std::string StoredNameProblem(const std::string& name) {
-  if (name.size() > LIBRARY_NAME_LIMIT) {
-    return "the name has " + std::to_string(name.size()) + " bytes; an entry name has at most " +
-           std::to_string(LIBRARY_NAME_LIMIT);
-  }
-  if (name.find('\0') != std::string::npos) return "the name holds a zero byte";
-  int index = FindUnstorableCharacter(name.data(), name.size());
-  if (index >= 0) {
-    return "byte " + std::to_string(index + 1) + " of the name would be stored as a zero byte, which ends a name";
-  }
-  return "";
-}
-
-void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
-          std::vector<std::string>& problems, std::vector<std::string>& notes) {
-  std::error_code code;
-  fs::directory_iterator it(directory, code);
-  if (code) {
-    problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
-    return;
-  }
-  bool empty = true;
-  for (; it != fs::directory_iterator(); it.increment(code)) {
-    empty = false;
-    const fs::path& path = it->path();
-    std::string component;
-    std::string problem;
-    if (!codePage.NameFromSystem(path.filename(), component, problem)) {
-      problems.push_back(path.string() + ": " + problem);
-      continue;
-    }
-    std::string name = prefix.empty() ? component : prefix + "\\" + component;
-    fs::file_status status = it->symlink_status(code);
-    if (code) {
-      problems.push_back(path.string() + ": " + code.message());
-    } else if (fs::is_symlink(status)) {
-      problems.push_back(path.string() + ": a symbolic link; the archive holds regular files only");
-    } else if (fs::is_directory(status)) {
-      if (component.find('\\') != std::string::npos) {
-        problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
-        continue;
-      }
-      Walk(path, codePage, name, files, problems, notes);
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back(path.string() + ": a special file; the archive holds regular files only");
-    } else if (component.find('\\') != std::string::npos) {
-      problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
-    } else {
-      std::uintmax_t size = it->file_size(code);
-      if (code) {
-        problems.push_back(path.string() + ": " + code.message());
-      } else {
-        files.push_back({name, path, static_cast<std::uint64_t>(size)});
-      }
-    }
-    code.clear();
-  }
-  if (code) problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
-  if (empty && !prefix.empty()) {
-    notes.push_back(directory.string() + ": an empty directory; the archive keeps directories only as parts of names");
-  }
-}
 
 bool WriteAll(ByteSink& sink, const void* data, std::size_t size, std::string& error) {
   return sink.Write(static_cast<const unsigned char*>(data), size, error);
@@ -146,57 +72,6 @@ bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, c
 bool VectorSink::Write(const unsigned char* data, std::size_t size, std::string&) {
   out_.insert(out_.end(), data, data + size);
   return true;
-}
-
-std::string EntryNameProblem(const std::string& name, const CodePage& codePage) {
-  std::string problem = StoredNameProblem(name);
-  if (!problem.empty()) return problem;
-  if (!IsSafeEntryName(name.c_str())) {
-    return "the name is not safe to extract (a drive, a device, a \".\" or \"..\" component, an empty component, "
-           "a trailing dot or space, or a control character)";
-  }
-  // Looked for among the characters: in a double-byte code page a second
-  // byte may be one of them without the character being it.
-  std::string text;
-  if (!codePage.ToUtf8(name, text, problem)) text = name;
-  if (text.find_first_of("<>\"|?*") != std::string::npos) {
-    return "the name holds one of < > \" | ? *, which Windows does not allow in file names";
-  }
-  return "";
-}
-
-bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<TreeFile>& files,
-                 std::vector<std::string>& problems, std::vector<std::string>& notes) {
-  files.clear();
-  std::error_code code;
-  if (!fs::is_directory(root, code)) {
-    problems.push_back(root.string() + ": not a directory");
-    return false;
-  }
-  Walk(root, codePage, "", files, problems, notes);
-  std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) { return a.name < b.name; });
-
-  NameClashCheck clashes(codePage);
-  std::uint64_t total = LIBRARY_HEADER_SIZE;
-  for (const TreeFile& file : files) {
-    std::string problem = EntryNameProblem(file.name, codePage);
-    if (problem.empty()) problem = clashes.Add(file.name);
-    if (!problem.empty()) problems.push_back(file.source.string() + ": " + problem);
-    if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-      problems.push_back(file.source.string() + ": " + std::to_string(file.size) +
-                         " bytes; an entry holds at most 2147483647");
-    }
-    if (file.name.size() > DEFAULT_DIRECTORY_NAME_LIMIT && file.name.size() <= LIBRARY_NAME_LIMIT) {
-      notes.push_back(file.source.string() + ": the name has " + std::to_string(file.name.size()) +
-                      " bytes; below C:\\QUENV98 it does not fit the installer's 259-byte paths");
-    }
-    total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
-  }
-  if (total > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-    problems.push_back(root.string() + ": the archive would have " + std::to_string(total) +
-                       " bytes; it holds at most 2147483647");
-  }
-  return problems.empty();
 }
 
 std::uint64_t LibrarySize(const std::vector<TreeFile>& files) {

@@ -1,17 +1,12 @@
-// The kit builder's side of the library archive: which names and files an
-// archive can hold, the tree walk that gathers them, and the writer that lays
-// them out with the format's inverse transforms.
+// The kit builder's writer of the library archive: it lays out the files of
+// a tree, or entries from memory, with the format's inverse transforms.
 #pragma once
 #include <cstdint>
-#include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
-class CodePage;
-
-// Called now and then with the bytes done so far and the total.
-using WorkProgress = std::function<void(std::uint64_t done, std::uint64_t total)>;
+#include "kit/TreeWalk.h"
+#include "kit/WorkProgress.h"
 
 // Where the archive's bytes go.
 class ByteSink {
@@ -29,31 +24,6 @@ class VectorSink : public ByteSink {
  private:
   std::vector<std::uint8_t>& out_;
 };
-
-// One file of the tree as it goes into the archive.
-struct TreeFile {
-  std::string name;              // entry name: the relative path in the code page, components joined with '\'
-  std::filesystem::path source;  // where its bytes are read from
-  std::uint64_t size;            // its size when the tree was walked
-};
-
-// Why the name, in the code page, cannot be an entry name, or an empty string
-// when it can: over 259 bytes, a byte whose stored form is a zero byte, a
-// name the entry-name rule refuses, or a character Windows does not allow in
-// file names.
-std::string EntryNameProblem(const std::string& name, const CodePage& codePage);
-
-// Gathers every regular file below root, its name converted into the code
-// page, sorted by entry name (byte order), so that the same tree gives the
-// same archive whatever the order of the directory listing. Symbolic links,
-// special files, names that the code page cannot write, names that cannot
-// be entries, names that one folder cannot hold side by side, files over
-// 2147483647 bytes and a total over the archive's limit are refused: one
-// line in problems for each, naming the file. Directories are not entries;
-// an empty one is reported in notes, as it will not be kept. True when there
-// is no problem.
-bool CollectTree(const std::filesystem::path& root, const CodePage& codePage, std::vector<TreeFile>& files,
-                 std::vector<std::string>& problems, std::vector<std::string>& notes);
 
 // The archive's size for these files: header, entry headers and data.
 std::uint64_t LibrarySize(const std::vector<TreeFile>& files);

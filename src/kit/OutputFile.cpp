@@ -7,6 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "kit/SystemIo.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
@@ -36,16 +38,6 @@ std::FILE* CreateExclusive(const std::filesystem::path& path) {
 std::atomic<unsigned> TemporaryCounter{0};
 
 }  // namespace
-
-std::FILE* OpenForReading(const std::filesystem::path& path) {
-#ifdef _WIN32
-  return _wfopen(path.c_str(), L"rb");
-#else
-  return std::fopen(path.c_str(), "rb");
-#endif
-}
-
-std::string SystemError() { return std::strerror(errno); }
 
 OutputFile::~OutputFile() { Discard(); }
 

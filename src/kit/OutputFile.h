@@ -29,9 +29,3 @@ class OutputFile {
   std::filesystem::path temporary_;
   std::FILE* stream_ = nullptr;
 };
-
-// Opens an existing file for binary reading, whatever characters its path holds.
-std::FILE* OpenForReading(const std::filesystem::path& path);
-
-// Text of the last C library error, for messages.
-std::string SystemError();

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "kit/LibraryWriter.h"
+#include "kit/WorkProgress.h"
 
 class ProgressBar {
  public:

@@ -19,6 +19,7 @@
 #include "TestFiles.h"
 #include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
+#include "kit/NamePolicy.h"
 #include "kit/OutputFile.h"
 #include "payload/LibraryReader.h"
 
