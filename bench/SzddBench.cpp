@@ -4,7 +4,6 @@
 //   szdd_bench FILE...            figures for each file
 //   szdd_bench --synthetic OUT    writes the 12 MB synthetic payload
 // Figures only: nothing here passes or fails.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "kit/szdd/Szdd.h"

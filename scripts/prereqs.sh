@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev   # native build, sanitizers, libFuzzer
   googletest                                      # GoogleTest sources, built with our flags
+  clang-format                                    # the sources' format, checked by the tests
   g++-mingw-w64-i686 g++-mingw-w64-x86-64         # SETUP.EXE for 32 and 64 bits
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   python3                                         # reads the shipped SETUP.EXE

@@ -1,8 +1,7 @@
 // The match finder and the best parse against brute force, and the
 // compressor against the best parse on an input of several blocks.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <random>
 
 #include "SzddTestData.h"

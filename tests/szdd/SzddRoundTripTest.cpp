@@ -2,7 +2,6 @@
 // libmspack, by a strict walk of the format, by msexpand, against the best
 // parse, and against mscompress.
 #include <gtest/gtest.h>
-
 #include <tuple>
 
 #include "SzddTestData.h"

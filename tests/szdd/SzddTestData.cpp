@@ -1,10 +1,10 @@
 #include "SzddTestData.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <random>
 

@@ -258,28 +258,31 @@ Screen SetupRun::Next(const std::string& after, DWORD limitMs) {
   Screen screen{ScreenKind::Exited, nullptr, 0};
   // The progress window comes and goes on its own; scenarios that look at it
   // hold the install step where they want it.
-  WaitUntil("a page, a message box or the end of the process after " + after, [&] {
-    for (HWND dialog : Dialogs()) {
-      if (dialog == lastSeen_ || !IsWindowVisible(dialog) || IsProgressWindow(dialog)) continue;
-      if (WindowText(dialog) == "Setup") {
-        const int page = PageOf(dialog);
-        if (page == 0) continue;  // still being built
-        screen = {ScreenKind::Page, dialog, page};
-      } else {
-        // A box has its OK button from the start; a window of the program
-        // that is being torn down (the progress window, as the process
-        // ends after a fatal box) has lost its children and its text.
-        if (GetDlgItem(dialog, IDOK) == nullptr) continue;
-        screen = {ScreenKind::MessageBox, dialog, 0};
-      }
-      return true;
-    }
-    if (HasExited()) {
-      screen = {ScreenKind::Exited, nullptr, 0};
-      return true;
-    }
-    return false;
-  }, limitMs);
+  WaitUntil(
+      "a page, a message box or the end of the process after " + after,
+      [&] {
+        for (HWND dialog : Dialogs()) {
+          if (dialog == lastSeen_ || !IsWindowVisible(dialog) || IsProgressWindow(dialog)) continue;
+          if (WindowText(dialog) == "Setup") {
+            const int page = PageOf(dialog);
+            if (page == 0) continue;  // still being built
+            screen = {ScreenKind::Page, dialog, page};
+          } else {
+            // A box has its OK button from the start; a window of the program
+            // that is being torn down (the progress window, as the process
+            // ends after a fatal box) has lost its children and its text.
+            if (GetDlgItem(dialog, IDOK) == nullptr) continue;
+            screen = {ScreenKind::MessageBox, dialog, 0};
+          }
+          return true;
+        }
+        if (HasExited()) {
+          screen = {ScreenKind::Exited, nullptr, 0};
+          return true;
+        }
+        return false;
+      },
+      limitMs);
   lastSeen_ = screen.window;
   // A log of the road taken, shown when a scenario fails.
   std::printf("[%lu ms] after %s: %s\n", GetTickCount() - started_, after.c_str(), Describe(screen).c_str());
