@@ -14,7 +14,6 @@
 #include "payload/ExpandPayload.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
-#include "payload/LibraryReader.h"
 
 namespace {
 
@@ -74,7 +73,7 @@ void ExtractLibrary(HWND window) {
 
   char path[ENTRY_DIRECTORY_BUFFER];
   FormArchivePath(path, sizeof path);
-  if (!LibraryOpen(path, LIBRARY_ACCESS_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
+  // The count pass checked the archive whole, its access name included.
   FileHandle walk(std::fopen(path, "rb"));
   if (!walk) ReportFatal(FATAL_OPEN_LIBRARY);
   // Each entry's data is read once, straight into the copy buffer: a
@@ -96,8 +95,6 @@ void ExtractLibrary(HWND window) {
     }
     ProgressStep(window, i + 1 == index.Count());
   }
-  walk.reset();
-  LibraryClose();
 }
 
 void MakeEntryDirectories(const char* directory, const char* name) {
