@@ -28,24 +28,9 @@ files=$(find "$tree" -type f | wc -l)
 bytes=$(du -sb "$tree" | cut -f1)
 find "$tree" -type f -exec cat {} + >/dev/null  # into the page cache
 
-# Best wall-clock seconds of $runs runs of a command, its output discarded.
-# A run that fails stops the bench, naming the command: its time would mean
-# nothing. (A failure inside $(...) would not stop the script by itself.)
-best() {
-  local best_ns="" start end ns
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    if ! "$@" >/dev/null 2>"$work/stderr"; then
-      echo "archive bench: failed: $*" >&2
-      cat "$work/stderr" >&2
-      return 1
-    fi
-    end=$(date +%s%N)
-    ns=$((end - start))
-    if [ -z "$best_ns" ] || [ "$ns" -lt "$best_ns" ]; then best_ns=$ns; fi
-  done
-  awk -v ns="$best_ns" 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
+bench="archive bench"
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2fx", a / b }'; }
 

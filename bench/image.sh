@@ -26,24 +26,9 @@ sdk=/usr/x86_64-w64-mingw32
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench-image.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# Best wall-clock seconds of $runs runs of a command, its output discarded.
-# A run that fails stops the bench, naming the command: its time would mean
-# nothing. (A failure inside $(...) would not stop the script by itself.)
-best() {
-  local best_ns="" start end ns
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    if ! "$@" >/dev/null 2>"$work/stderr"; then
-      echo "image bench: failed: $*" >&2
-      cat "$work/stderr" >&2
-      return 1
-    fi
-    end=$(date +%s%N)
-    ns=$((end - start))
-    if [ -z "$best_ns" ] || [ "$ns" -lt "$best_ns" ]; then best_ns=$ns; fi
-  done
-  awk -v ns="$best_ns" 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
+bench="image bench"
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 
 # Peak resident memory of one run of a command, in MiB.
 peak() {

@@ -55,30 +55,9 @@ source "$session/env.sh"
 drive_c=$WINEPREFIX/drive_c
 run() { "$root/tests/e2e/wine-run.sh" "$session" 3600 "$@"; }
 
-# Wall-clock seconds of a command, its output discarded. A command that
-# fails stops the bench, naming it: its time would mean nothing. (A failure
-# inside $(...) would not stop the script by itself.)
-seconds() {
-  local start end
-  start=$(date +%s%N)
-  if ! "$@" >/dev/null 2>"$work/stderr"; then
-    echo "install bench: failed: $*" >&2
-    cat "$work/stderr" >&2
-    return 1
-  fi
-  end=$(date +%s%N)
-  awk -v ns=$((end - start)) 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
-# Runs a command whose output is not wanted; stops the bench, naming it,
-# when it fails.
-quietly() {
-  "$@" >/dev/null 2>"$work/stderr" || {
-    echo "install bench: failed: $*" >&2
-    cat "$work/stderr" >&2
-    exit 1
-  }
-}
-smaller() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+bench="install bench"
+# shellcheck source=bench/timing.sh
+source "$root/bench/timing.sh"
 
 # The install step of the medium in a folder into a directory of drive C:,
 # as the driver timed it.

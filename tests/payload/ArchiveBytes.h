@@ -10,6 +10,18 @@
 
 #include "payload/LibraryFormat.h"
 
+// size bytes that vary from one to the next, the same for the same seed:
+// data whose every byte a faulty copy would show.
+inline std::string Pattern(std::size_t size, unsigned seed) {
+  std::string data(size, '\0');
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (char& c : data) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 24);
+  }
+  return data;
+}
+
 // The header, with the access-name field taken as its 12 stored bytes (shorter
 // input is padded with zeros).
 inline std::string HeaderWithField(const std::string& storedField) {

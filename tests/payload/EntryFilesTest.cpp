@@ -107,16 +107,6 @@ class EntryWriterTest : public testing::Test {
   std::vector<unsigned char> buffer_;
 };
 
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string data(size, '\0');
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (char& c : data) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return data;
-}
-
 // The copy goes in chunks of 64000 bytes: sizes on either side of one and of
 // two chunks, between entries that must not leak into the file.
 TEST_F(EntryWriterTest, CopiesEverySizeAroundTheChunk) {

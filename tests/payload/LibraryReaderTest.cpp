@@ -14,16 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Pattern(std::size_t size, unsigned seed) {
-  std::string data(size, '\0');
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (char& c : data) {
-    x = x * 1103515245u + 12345u;
-    c = static_cast<char>(x >> 24);
-  }
-  return data;
-}
-
 class LibraryReaderTest : public testing::Test {
  protected:
   void SetUp() override {
