@@ -61,8 +61,7 @@ fi
 session=$root/build/run-session
 pictures=$root/build/screenshots
 cdrom=$session/cdrom
-unmount() { fusermount -u "$cdrom" 2>/dev/null || fusermount -uz "$cdrom" 2>/dev/null || true; }
-trap 'tests/e2e/wine-session.sh stop "$session"; unmount' EXIT
+trap 'tests/e2e/wine-session.sh stop "$session"; tests/e2e/cd-drive.sh eject "$session"' EXIT
 tests/e2e/wine-session.sh start "$session" "$arch" "$grpconv"
 # shellcheck source=/dev/null
 source "$session/env.sh"
@@ -70,9 +69,7 @@ rm -rf "$pictures"
 mkdir -p "$pictures"
 # The session's drive D: is a CD-ROM drive over $cdrom: the image goes in it,
 # read-only, and SETUP.EXE runs from it as from the kit's CD.
-unmount
-fuseiso -n "$image" "$cdrom" -o ro ||
-  { echo "run: cannot mount $image on $cdrom with fuseiso (FUSE needs /dev/fuse)" >&2; exit 1; }
+tests/e2e/cd-drive.sh insert "$session" "$image"
 echo "== SETUP.EXE headless from the CD image in drive D:, the driver walks a whole installation"
 (cd "$cdrom" && "$root/tests/e2e/wine-run.sh" "$session" 120 "$root/build/$preset/tests/e2e/driver.exe" \
   'D:\SETUP.EXE' tour "Z:${pictures//\//\\}")

@@ -283,20 +283,8 @@ void InstallUnderTheirNames(Context& context, const CodePageKit& kit) {
   const std::string dir = KitDir(context);
   RepaintSentinel sentinel;
   SetupRun run(context.setupExe, SW_SHOWNORMAL, medium);
-  HWND page = run.ExpectPage(101, "the start");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(102, "Next on page 1");
-  ExpectPaneShows(page, kit.licenceShown, "LICENSE.TXT in the code page");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(103, "I Agree on page 2");
-  ExpectPaneShows(page, kit.readme, "README.TXT");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(104, "Next on page 3");
-  run.Type(page, FIELD, dir);
-  run.Click(page, NEXT);
-  page = run.ExpectPage(105, "Next on page 4");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(107, "Next on page 5, through the install step");
+  HWND page =
+      WalkShowingDocuments(run, kit.licenceShown, "LICENSE.TXT in the code page", kit.readme, "README.TXT", dir);
   ExpectInstalledUnderTheirNames(dir, kit);
   run.Click(page, BACK);
   ExpectCompletionNotice(run, sentinel, "No on page 7");

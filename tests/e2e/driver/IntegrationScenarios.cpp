@@ -715,18 +715,8 @@ void InstallFromTheCd(Context& context) {
   ForgetConverter();
   RepaintSentinel sentinel;
   SetupRun run(CD_SETUP, SW_SHOWNORMAL, CD_DRIVE);
-  HWND page = WalkTo(run, 102, "");
-  ExpectPaneShows(page, LICENSE_TEXT, "LICENSE.TXT on the CD");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(103, "I Agree on page 2");
-  ExpectPaneShows(page, README_TEXT, "README.TXT on the CD");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(104, "Next on page 3");
-  run.Type(page, FIELD, dir);
-  run.Click(page, NEXT);
-  page = run.ExpectPage(105, "Next on page 4");
-  run.Click(page, NEXT);
-  page = run.ExpectPage(107, "Next on page 5, through the install step");
+  HWND page =
+      WalkShowingDocuments(run, LICENSE_TEXT, "LICENSE.TXT on the CD", README_TEXT, "README.TXT on the CD", dir);
   ExpectInstalledTree(dir, SmallKit(), "installed from the CD");
   Give(run, page, Answer::Yes);
   ExpectCompletionNotice(run, sentinel, "Yes on page 7");

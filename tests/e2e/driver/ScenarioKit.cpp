@@ -297,6 +297,22 @@ HWND WalkTo(SetupRun& run, int page, const std::string& directory) {
   return window;
 }
 
+HWND WalkShowingDocuments(SetupRun& run, const std::string& licence, const char* licenceName, const std::string& readme,
+                          const char* readmeName, const std::string& directory) {
+  HWND page = WalkTo(run, 102, "");
+  ExpectPaneShows(page, licence, licenceName);
+  run.Click(page, NEXT);
+  page = run.ExpectPage(103, "I Agree on page 2");
+  ExpectPaneShows(page, readme, readmeName);
+  run.Click(page, NEXT);
+  page = run.ExpectPage(104, "Next on page 3");
+  run.Type(page, FIELD, directory);
+  run.Click(page, NEXT);
+  page = run.ExpectPage(105, "Next on page 4");
+  run.Click(page, NEXT);
+  return run.ExpectPage(107, "Next on page 5, through the install step");
+}
+
 // Next on page 5, holding the install step once its window is up: while
 // the step waits, the window is looked at (without asking the held program
 // anything) and pictured; then it is let go. Returns page 7.

@@ -89,6 +89,12 @@ std::string KitDir(const Context& context);
 // types the directory unless it is empty.
 HWND WalkTo(SetupRun& run, int page, const std::string& directory);
 
+// Walks from the start through the install step with the directory typed on
+// page 4, checking that the two document pages show the texts given; the
+// names say where the documents came from. Returns page 7.
+HWND WalkShowingDocuments(SetupRun& run, const std::string& licence, const char* licenceName, const std::string& readme,
+                          const char* readmeName, const std::string& directory);
+
 // Next on page 5, holding the install step once its window is up: while
 // the step waits, the window is looked at (without asking the held program
 // anything) and pictured; then it is let go. Returns page 7.
