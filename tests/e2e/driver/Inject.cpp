@@ -243,26 +243,6 @@ ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {
   PointSlot(process, slot, PlaceCode(process, code));
 }
 
-void LoadIntoProcess(HANDLE process, const std::string& dllPath) {
-  void* remote = VirtualAllocEx(process, nullptr, dllPath.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-  if (!remote) Fail("cannot place the DLL's path in the setup program (error %lu)", GetLastError());
-  SIZE_T written = 0;
-  if (!WriteProcessMemory(process, remote, dllPath.c_str(), dllPath.size() + 1, &written) ||
-      written != dllPath.size() + 1)
-    Fail("cannot write the DLL's path into the setup program");
-  const std::uintptr_t load = RemoteAddressOf(process, "kernel32.dll", "LoadLibraryA");
-  HANDLE thread =
-      CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(load), remote, 0, nullptr);
-  if (!thread) Fail("cannot start a thread in the setup program (error %lu)", GetLastError());
-  const DWORD waited = WaitForSingleObject(thread, WAIT_LIMIT_MS);
-  DWORD loaded = 0;
-  GetExitCodeThread(thread, &loaded);
-  CloseHandle(thread);
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  Expect(waited == WAIT_OBJECT_0, "waited %lu ms for the setup program to load %s", WAIT_LIMIT_MS, dllPath.c_str());
-  Expect(loaded != 0, "the setup program did not load %s", dllPath.c_str());
-}
-
 ImportGate::~ImportGate() {
   Release();
   CloseHandle(event_);

@@ -17,10 +17,6 @@
 // real function would.
 void FailImport(HANDLE process, const char* dll, const char* function, std::uintptr_t result, int stackArguments);
 
-// Loads the DLL into the program and waits until its entry has run; fails
-// when the DLL refuses to load.
-void LoadIntoProcess(HANDLE process, const std::string& dllPath);
-
 // Holds every call of the imported function until Release(), then lets
 // calls through to the real function. A held call gives up waiting after a
 // minute, so a program never hangs on a driver that went away. The function

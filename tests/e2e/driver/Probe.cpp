@@ -69,8 +69,24 @@ ProgressProbe::ProgressProbe(const SetupRun& run) {
   if (!mapping_) Fail("cannot make the progress probe's shared memory (error %lu)", GetLastError());
   log_ = static_cast<ProbeLog*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, sizeof(ProbeLog)));
   if (!log_) Fail("cannot map the progress probe's shared memory (error %lu)", GetLastError());
-  LoadIntoProcess(run.Process(), ProbePath());
-  Expect(log_->ready == 1, "the progress probe loaded but did not put its hooks in place");
+  // The program loads the probe as its thread takes a message through the
+  // message hook (see the probe); the message posted here is one to take.
+  HMODULE probe = LoadLibraryA(ProbePath().c_str());
+  if (!probe) Fail("cannot load %s (error %lu)", ProbePath().c_str(), GetLastError());
+  const auto hookProc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeMessageHook")));
+  if (!hookProc) Fail("%s has no ProbeMessageHook", ProbePath().c_str());
+  struct Hook {
+    HHOOK handle;
+    HMODULE module;
+    ~Hook() {
+      if (handle) UnhookWindowsHookEx(handle);
+      FreeLibrary(module);
+    }
+  } hook{SetWindowsHookExA(WH_GETMESSAGE, hookProc, probe, run.ThreadId()), probe};
+  if (!hook.handle) Fail("cannot hook the setup program's messages (error %lu)", GetLastError());
+  PostThreadMessageA(run.ThreadId(), WM_NULL, 0, 0);
+  WaitUntil("the setup program to load the progress probe and put its hooks in place",
+            [&] { return log_->ready == 1; });
 }
 
 ProgressProbe::~ProgressProbe() {

@@ -1,4 +1,4 @@
-// The progress probe: a DLL that the driver loads into SETUP.EXE. It points
+// The progress probe: a DLL that SETUP.EXE loads for the driver. It points
 // the program's imports of SendMessageA and PeekMessageA at hooks of its own
 // that record, in the shared ProbeLog, every message sent to the progress
 // bar or its window, and the bar's range and position whenever the program
@@ -109,9 +109,26 @@ bool Install() {
 
 }  // namespace
 
-// Refusing to load tells the driver, through LoadLibrary's result, that the
-// hooks are not in place.
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) return Install() ? TRUE : FALSE;
+// The driver has the program load the probe through a message hook on the
+// program's thread: the system loads the hook's DLL in that thread as it
+// takes its next message, a point where the program is in no call of its
+// own. (A thread started in the program from outside would be set up by
+// Wine inside a signal handler, wherever the program stood, even inside the
+// C library's allocator, whose heap it then corrupts.) The hook itself
+// passes every message on.
+extern "C" __declspec(dllexport) LRESULT CALLBACK ProbeMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// In the program, the hooks go in place and the probe stays loaded when the
+// message hook is taken away; the driver, which loads it only to find the
+// message hook, has no shared log and gets no hooks. The log's ready flag
+// tells the driver whether the hooks are in place.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH && Install()) {
+    HMODULE pinned = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCSTR>(instance), &pinned);
+  }
   return TRUE;
 }
