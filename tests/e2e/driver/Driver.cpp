@@ -66,8 +66,8 @@ int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);  // the log reaches a failing test's output in order
   try {
     scenario->run(context);
-  } catch (const Failure& failure) {
-    std::fprintf(stderr, "FAILED %s: %s\n", scenario->name, failure.what());
+  } catch (const Failure&) {
+    std::fprintf(stderr, "FAILED %s\n", scenario->name);  // the message was printed where it was found
     return 1;
   }
   std::printf("passed %s\n", scenario->name);

@@ -30,7 +30,7 @@ BOOL CALLBACK CollectDialogs(HWND window, LPARAM state) {
 // red disc, the warning icon a yellow triangle.
 BoxIcon ClassifyIcon(HWND iconControl) {
   if (!iconControl || !IsWindowVisible(iconControl)) return BoxIcon::None;
-  if (SendMessageA(iconControl, STM_GETICON, 0, 0) == 0) return BoxIcon::None;
+  if (Ask(iconControl, STM_GETICON, 0, 0, "STM_GETICON") == 0) return BoxIcon::None;
   RECT r;
   GetWindowRect(iconControl, &r);
   HDC screen = GetDC(nullptr);
@@ -62,21 +62,30 @@ LRESULT CALLBACK SentinelProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 }  // namespace
 
+namespace {
+
+// The message is printed where the failure is found, before the unwinding
+// stops the setup program: if that cannot be done, the driver ends there
+// (see ~SetupRun) and the message must already be out.
+[[noreturn]] void Throw(const char* format, va_list args) {
+  std::string message = Format(format, args);
+  std::fprintf(stderr, "FAILED: %s\n", message.c_str());
+  throw Failure(message);
+}
+
+}  // namespace
+
 void Fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  std::string message = Format(format, args);
-  va_end(args);
-  throw Failure(message);
+  Throw(format, args);
 }
 
 void Expect(bool condition, const char* format, ...) {
   if (condition) return;
   va_list args;
   va_start(args, format);
-  std::string message = Format(format, args);
-  va_end(args);
-  throw Failure(message);
+  Throw(format, args);
 }
 
 void PumpOwnMessages() {
@@ -103,10 +112,24 @@ std::string StoredText(HWND window) {
   return text;
 }
 
+LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const char* what) {
+  DWORD_PTR answer = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, ANSWER_LIMIT_MS, &answer) != 0)
+    return static_cast<LRESULT>(answer);
+  if (GetLastError() == ERROR_TIMEOUT && IsWindow(window)) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    Fail("window %p (class %s) of process %lu did not answer %s within %lu ms", static_cast<void*>(window),
+         ClassOf(window).c_str(), processId, what, ANSWER_LIMIT_MS);
+  }
+  return 0;
+}
+
 std::string WindowText(HWND window) {
-  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  const LRESULT length = Ask(window, WM_GETTEXTLENGTH, 0, 0, "WM_GETTEXTLENGTH");
   std::string text(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT got = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const LRESULT got = Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), "WM_GETTEXT");
   text.resize(static_cast<size_t>(got));
   return text;
 }
@@ -157,19 +180,23 @@ const Control* FindControl(const std::vector<Control>& controls, int id) {
   return nullptr;
 }
 
+// Reads only the texts the system keeps (captions, labels, buttons), never
+// asking the program: the driver polls with it while the program may be
+// busy or ending, and a window of a program that ends mid-question must not
+// hold the driver.
 int PageOf(HWND dialog) {
-  if (WindowText(dialog) != "Setup" || IsProgressWindow(dialog)) return 0;
-  std::vector<Control> controls = ReadControls(dialog);
+  if (StoredText(dialog) != "Setup" || IsProgressWindow(dialog)) return 0;
   auto textOf = [&](int id) {
-    const Control* c = FindControl(controls, id);
-    return c ? c->text : std::string("<none>");
+    HWND control = GetDlgItem(dialog, id);
+    return control ? StoredText(control) : std::string("<none>");
   };
-  if (FindControl(controls, 1008)) return 104;
-  if (FindControl(controls, 1005)) return textOf(1001) == "I Agree" ? 102 : 103;
+  if (GetDlgItem(dialog, 1008)) return 104;
+  if (GetDlgItem(dialog, 1005)) return textOf(1001) == "I Agree" ? 102 : 103;
   if (textOf(1001) == "Yes") return 107;
-  for (const Control& c : controls) {
-    if (c.text == " Welcome! ") return 101;
-    if (c.text == "Setup is now ready to install.") return 105;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const std::string text = StoredText(child);
+    if (text == " Welcome! ") return 101;
+    if (text == "Setup is now ready to install.") return 105;
   }
   return 0;
 }
@@ -231,10 +258,16 @@ SetupRun::SetupRun(const std::string& exePath, WORD showCommand, const std::stri
 }
 
 SetupRun::~SetupRun() {
-  // A scenario that failed half way leaves no setup program behind.
+  // A scenario that failed half way leaves no setup program behind. One that
+  // cannot be stopped is hung inside the platform, and any window of the
+  // driver's that goes away after it (a change of the active window) would
+  // wait on it for ever: the driver ends here instead.
   if (!HasExited()) {
     TerminateProcess(process_, 99);
-    WaitForSingleObject(process_, 5000);
+    if (WaitForSingleObject(process_, 5000) != WAIT_OBJECT_0) {
+      std::fprintf(stderr, "FAILED: the setup program (process %lu) did not end when stopped\n", processId_);
+      TerminateProcess(GetCurrentProcess(), 1);
+    }
   }
   CloseHandle(thread_);
   CloseHandle(process_);
@@ -263,7 +296,7 @@ Screen SetupRun::Next(const std::string& after, DWORD limitMs) {
       [&] {
         for (HWND dialog : Dialogs()) {
           if (dialog == lastSeen_ || !IsWindowVisible(dialog) || IsProgressWindow(dialog)) continue;
-          if (WindowText(dialog) == "Setup") {
+          if (StoredText(dialog) == "Setup") {
             const int page = PageOf(dialog);
             if (page == 0) continue;  // still being built
             screen = {ScreenKind::Page, dialog, page};
@@ -341,8 +374,8 @@ void SetupRun::Click(HWND dialog, int id) {
   Expect(IsWindow(dialog) != FALSE, "the page closed before control %d could be pressed", id);
   HWND button = GetDlgItem(dialog, id);
   Expect(button != nullptr, "the page has no control %d to press", id);
-  Expect(IsWindowEnabled(button) != FALSE, "control %d (\"%s\") is disabled and cannot be pressed", id,
-         WindowText(button).c_str());
+  if (!IsWindowEnabled(button))
+    Fail("control %d (\"%s\") is disabled and cannot be pressed", id, StoredText(button).c_str());
   PostMessageA(button, BM_CLICK, 0, 0);
 }
 
@@ -371,7 +404,7 @@ void SetupRun::Key(HWND dialog, WORD virtualKey) {
 void SetupRun::Type(HWND dialog, int id, const std::string& text) {
   HWND field = GetDlgItem(dialog, id);
   Expect(field != nullptr, "the page has no field %d to type into", id);
-  SendMessageA(field, EM_SETSEL, 0, -1);
+  Ask(field, EM_SETSEL, 0, -1, "EM_SETSEL");
   PostMessageA(field, WM_CHAR, VK_BACK, 0);  // removes the selected text
   for (unsigned char c : text) PostMessageA(field, WM_CHAR, c, 0);
 }

@@ -28,6 +28,13 @@ void WaitUntil(const std::string& what, const std::function<bool()>& condition, 
 // Services the driver's own windows once.
 void PumpOwnMessages();
 
+// Sends a message to a window of another program and returns its answer; a
+// window that is gone answers 0. A program that does not answer within the
+// limit fails the scenario, naming the message: SendMessage alone would wait
+// for a program that hangs as long as it hangs.
+constexpr DWORD ANSWER_LIMIT_MS = 10000;
+LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const char* what);
+
 std::string WindowText(HWND window);  // asks the window itself (WM_GETTEXT), as it works across processes
 // The text the system keeps for a window of another process, read without
 // asking that process: the way to read a window whose program is held.

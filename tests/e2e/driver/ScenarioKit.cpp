@@ -218,7 +218,7 @@ void ExpectInstalledTree(const std::string& dir, const Kit& kit, const char* wha
 void Picture(const Context& context, HWND window, const char* name) {
   if (context.picturesDir.empty()) return;
   RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  SendMessageA(window, WM_NULL, 0, 0);
+  Ask(window, WM_NULL, 0, 0, "WM_NULL");
   SaveWindowPicture(window, context.picturesDir + "\\" + name + ".bmp");
 }
 
@@ -342,8 +342,8 @@ HWND ThroughInstallStep(SetupRun& run, HWND ready, const Context& context, bool 
   Expect(IsWindow(progress) != FALSE, "the progress window was destroyed; it is only to be hidden");
   Expect(!IsWindowVisible(progress), "the progress window is still visible while page 7 is shown");
   HWND bar = GetDlgItem(progress, 1009);
-  const auto low = SendMessageA(bar, PBM_GETRANGE, TRUE, 0);
-  const auto position = SendMessageA(bar, PBM_GETPOS, 0, 0);
+  const auto low = Ask(bar, PBM_GETRANGE, TRUE, 0, "PBM_GETRANGE");
+  const auto position = Ask(bar, PBM_GETPOS, 0, 0, "PBM_GETPOS");
   Expect(low == 0 && position >= 0, "the bar's range starts at %ld and it stands at %ld", static_cast<long>(low),
          static_cast<long>(position));
   return environment;

@@ -33,7 +33,7 @@ void CompleteWithYes(Context& context) {
   CheckLivePage(page, 102);
   ExpectPaneShows(page, LICENSE_TEXT, "LICENSE.TXT");
   // CR LF ends a line in the pane: four lines and the empty one after the last.
-  const auto lines = SendMessageA(GetDlgItem(page, PANE), EM_GETLINECOUNT, 0, 0);
+  const auto lines = Ask(GetDlgItem(page, PANE), EM_GETLINECOUNT, 0, 0, "EM_GETLINECOUNT");
   Expect(lines == 5, "the licence shows as %ld lines in the pane, not 5", static_cast<long>(lines));
   ExpectFocusOn(run, ABORT, "the licence page");
   Picture(context, page, "2-license");
