@@ -60,15 +60,10 @@ LRESULT CALLBACK SentinelProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-}  // namespace
-
-namespace {
-
 // The message is printed where the failure is found, before the unwinding
 // stops the setup program: if that cannot be done, the driver ends there
 // (see ~SetupRun) and the message must already be out.
-[[noreturn]] void Throw(const char* format, va_list args) {
-  std::string message = Format(format, args);
+[[noreturn]] void Throw(const std::string& message) {
   std::fprintf(stderr, "FAILED: %s\n", message.c_str());
   throw Failure(message);
 }
@@ -78,14 +73,18 @@ namespace {
 void Fail(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  Throw(format, args);
+  std::string message = Format(format, args);
+  va_end(args);
+  Throw(message);
 }
 
 void Expect(bool condition, const char* format, ...) {
   if (condition) return;
   va_list args;
   va_start(args, format);
-  Throw(format, args);
+  std::string message = Format(format, args);
+  va_end(args);
+  Throw(message);
 }
 
 void PumpOwnMessages() {
