@@ -246,9 +246,19 @@ SetupRun::SetupRun(const std::string& exePath, WORD showCommand, const std::stri
   startup.wShowWindow = showCommand;
   PROCESS_INFORMATION info = {};
   std::string commandLine = "\"" + exePath + "\"";
-  if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info))
-    Fail("could not start %s (error %lu)", exePath.c_str(), GetLastError());
+  // Wine now and then loses a new process while it is being set up, before
+  // the program's entry point: the start fails with ERROR_INTERNAL_ERROR.
+  // Nothing of the program has run then, so the start is tried again, twice
+  // at most, and the log says so.
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info))
+      break;
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) Fail("could not start %s (error %lu)", exePath.c_str(), error);
+    std::printf("could not start %s (error %lu: the new process was lost before it began); starting it again\n",
+                exePath.c_str(), error);
+  }
   process_ = info.hProcess;
   thread_ = info.hThread;
   processId_ = info.dwProcessId;
