@@ -47,7 +47,6 @@ runner=$!
   wait "$sleeper"
   echo yes >"$expired"
   echo "wine-run: $1 did not end within $seconds s; the processes of the session:" >&2
-  # shellcheck disable=SC2046
   ps -o pid,ppid,stat,wchan:24,etime,args -p "$(session_processes | paste -sd, -)" >&2 || true
   stuck=$(session_processes "$runner")
   # shellcheck disable=SC2086

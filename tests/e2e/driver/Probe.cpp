@@ -71,10 +71,11 @@ ProgressProbe::ProgressProbe(const SetupRun& run) {
   if (!log_) Fail("cannot map the progress probe's shared memory (error %lu)", GetLastError());
   // The program loads the probe as its thread takes a message through the
   // message hook (see the probe); the message posted here is one to take.
-  HMODULE probe = LoadLibraryA(ProbePath().c_str());
-  if (!probe) Fail("cannot load %s (error %lu)", ProbePath().c_str(), GetLastError());
+  const std::string path = ProbePath();
+  HMODULE probe = LoadLibraryA(path.c_str());
+  if (!probe) Fail("cannot load %s (error %lu)", path.c_str(), GetLastError());
   const auto hookProc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeMessageHook")));
-  if (!hookProc) Fail("%s has no ProbeMessageHook", ProbePath().c_str());
+  if (!hookProc) Fail("%s has no ProbeMessageHook", path.c_str());
   struct Hook {
     HHOOK handle;
     HMODULE module;
