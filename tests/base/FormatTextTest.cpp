@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -41,6 +42,43 @@ TEST(FormatText, PrecisionBoundsAField) {
   const char line[] = "Compiler,\\BIN\\QCC.EXE";
   ASSERT_TRUE(FormatText(buffer, sizeof buffer, "\"%.*s\"", 8, line));
   EXPECT_EQ(std::string(buffer), "\"Compiler\"");
+}
+
+// What msvcrt's _vsnprintf does with a text of that length in a buffer of
+// size bytes, as its documentation has it: the whole text and a terminator
+// when they fit; the whole text and no terminator when the text alone fills
+// the buffer, giving its length; the first size characters and no
+// terminator when it is longer, giving -1.
+int MsvcrtFormat(char* buffer, std::size_t size, const std::string& text) {
+  std::memcpy(buffer, text.data(), std::min(size, text.size()));
+  if (text.size() < size) buffer[text.size()] = '\0';
+  return text.size() <= size ? static_cast<int>(text.size()) : -1;
+}
+
+// SETUP.EXE formats through msvcrt, which this machine's C library does not
+// act like; its results are judged by the same rule.
+TEST(FormatText, MsvcrtResultsAreMadeGood) {
+  struct {
+    const char* why;
+    std::size_t size;
+    std::string text;
+    bool fits;
+    const char* holds;
+  } rows[] = {
+      {"room to spare", 16, "C:\\KI\\DATA.VNX", true, "C:\\KI\\DATA.VNX"},
+      {"the text and its NUL fill the buffer exactly", 16, "C:\\KIT\\DATA.VNX", true, "C:\\KIT\\DATA.VNX"},
+      {"the text alone fills it: no NUL, the length given", 16, "C:\\KITS\\DATA.VNX", false, "C:\\KITS\\DATA.VN"},
+      {"longer: no NUL, -1 given", 16, "C:\\KITSS\\DATA.VNX", false, "C:\\KITSS\\DATA.V"},
+      {"a buffer of one byte", 1, "C", false, ""},
+  };
+  for (const auto& row : rows) {
+    char buffer[32];
+    std::memset(buffer, 'X', sizeof buffer);
+    const int length = MsvcrtFormat(buffer, row.size, row.text);
+    EXPECT_EQ(FinishFormatted(buffer, row.size, length), row.fits) << row.why;
+    EXPECT_STREQ(buffer, row.holds) << row.why;
+    EXPECT_EQ(buffer[row.size], 'X') << row.why << ": wrote past the buffer";
+  }
 }
 
 }  // namespace
