@@ -495,6 +495,14 @@ void DamageSweep(Context& context) {
 // Archives no kit builder of ours would make, each refused before anything
 // is written, with the sentinel beside the directory unchanged.
 void HostileArchives(Context& context) {
+  WriteDocuments(context.workDir);
+  const SweepPlace place = PrepareSweep(context);
+  // The ones that Windows cannot write come after a good entry, which must
+  // not be written either: a directory that cannot be made where the
+  // archive lies, characters no file name holds, and a directory whose
+  // path, 248 characters, Windows does not create.
+  const std::string good = Header() + Entry("GOOD.TXT", "good");
+  const std::string directory248 = StorableName(247 - place.kit.size()) + "\\F.TXT";
   struct {
     const char* why;
     std::string archive;
@@ -513,6 +521,14 @@ void HostileArchives(Context& context) {
       {"a top-level DATA.VNX", Header() + Entry("DATA.VNX", "overwrites the archive")},
       {"a top-level data.vnx", Header() + Entry("GOOD.TXT", "g") + Entry("data.vnx", "overwrites the archive")},
       {"a name ending in a backslash", Header() + Entry("BIN\\", "x")},
+      {"a top-level directory named like the archive", good + Entry("Data.Vnx\\README.TXT", "x")},
+      {"a question mark", good + Entry("DOC\\A?B.TXT", "x")},
+      {"a vertical bar", good + Entry("DOC\\A|B.TXT", "x")},
+      {"a less-than sign", good + Entry("DOC\\A<B.TXT", "x")},
+      {"a greater-than sign", good + Entry("DOC\\A>B.TXT", "x")},
+      {"a quotation mark", good + Entry("DOC\\A\"B.TXT", "x")},
+      {"an asterisk", good + Entry("DOC\\A*B.TXT", "x")},
+      {"a directory's path of 248 characters", good + Entry(directory248, "x")},
       {"a damaged checked archive",
        [] {
          std::string a = PackArchive(SmallKit());
@@ -520,8 +536,6 @@ void HostileArchives(Context& context) {
          return a;
        }()},
   };
-  WriteDocuments(context.workDir);
-  const SweepPlace place = PrepareSweep(context);
   for (const auto& c : cases) {
     RemoveTree(place.kit);
     WriteBytes(context.workDir + "\\DATA.CMP", CompressPayload(c.archive));
