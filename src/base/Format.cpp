@@ -3,6 +3,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+bool FinishFormatted(char* buffer, std::size_t size, int length) {
+  if (length >= 0 && static_cast<std::size_t>(length) < size) return true;
+  buffer[size - 1] = '\0';
+  return false;
+}
+
 bool FormatText(char* buffer, std::size_t size, const char* format, ...) {
   if (size == 0) return false;
   std::va_list arguments;
@@ -15,7 +21,5 @@ bool FormatText(char* buffer, std::size_t size, const char* format, ...) {
   const int length = std::vsnprintf(buffer, size, format, arguments);
 #endif
   va_end(arguments);
-  if (length >= 0 && static_cast<std::size_t>(length) < size) return true;
-  buffer[size - 1] = '\0';
-  return false;
+  return FinishFormatted(buffer, size, length);
 }

@@ -51,11 +51,11 @@ struct LzTraits {
 // An expansion handle from LZInit, which closes the file under it too.
 using LzHandle = ScopedHandle<LzTraits>;
 
-struct HfileTraits {
+struct KernelFileTraits {
   static void Close(INT handle) { _lclose(static_cast<HFILE>(handle)); }
 };
-// A file handle for _lread and _lwrite. It is closed with _lclose, never with
-// LZClose: LZClose takes the values of its own expansion handles for its own,
-// and a file handle may have one of them.
-using Hfile = ScopedHandle<HfileTraits>;
+// A kernel file handle (an HFILE) for _lread and _lwrite. It is closed with
+// _lclose, never with LZClose: LZClose takes the values of its own expansion
+// handles for its own, and a file handle may have one of them.
+using KernelFile = ScopedHandle<KernelFileTraits>;
 #endif

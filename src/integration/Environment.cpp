@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/Format.h"
+#include "base/Scoped.h"
 #include "base/WizardState.h"
 #include "integration/BatchFile.h"
 
@@ -75,13 +76,14 @@ void SetCompilerEnvironment() {
   }
 
   const bool existed = GetFileAttributesA(batchPath) != INVALID_FILE_ATTRIBUTES;
-  std::FILE* batch = std::fopen(batchPath, "at");
-  if (batch == nullptr) {
+  FileHandle batch(std::fopen(batchPath, "at"));
+  if (!batch) {
     WarnNotSet(CANNOT_WRITE_TEXT, batchPath);
     return;
   }
-  const bool written = WriteCompilerSettings(batch, InstallDir, end.needsLineEnd);
-  const bool closed = std::fclose(batch) == 0;
+  const bool written = WriteCompilerSettings(batch.get(), InstallDir, end.needsLineEnd);
+  // The last buffered bytes go out at the close, so its failure is a failed write.
+  const bool closed = std::fclose(batch.release()) == 0;
   if (written && closed) return;
 
   // A write that failed part way (a full disk) leaves no half of the

@@ -2,14 +2,13 @@
 // that come from the user, checked in every build.
 #include <cstring>
 
+#include "base/Ascii.h"
 #include "kit/CdImage.h"
 
 namespace {
 
 // The characters a volume identifier may hold (the standard's d-characters).
 bool IsLabelCharacter(char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; }
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // 2156-01-01 00:00:00 UTC: a directory record counts years from 1900 in one
 // byte, so nothing later has a date in the image.
@@ -21,7 +20,7 @@ std::string CdLabelFromName(const std::string& name) {
   std::string label;
   for (char c : name) {
     if (label.size() == CD_LABEL_MAX) break;
-    const char upper = Upper(c);
+    const char upper = AsciiUpper(c);
     label.push_back(IsLabelCharacter(upper) ? upper : '_');
   }
   return label;
@@ -35,7 +34,7 @@ bool CdLabelFromOption(const std::string& option, std::string& label, std::strin
   }
   label.clear();
   for (char c : option) {
-    const char upper = Upper(c);
+    const char upper = AsciiUpper(c);
     if (!IsLabelCharacter(upper)) {
       problem = "--label \"" + option + "\": " + rule + "; '" + std::string(1, c) + "' is not one of them";
       return false;

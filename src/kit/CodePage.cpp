@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "base/Ascii.h"
 #include "kit/CodePageSystem.h"
 
 namespace {
@@ -177,9 +178,7 @@ std::string CodePage::CaseKey(const std::string& bytes) const {
   std::u32string text;
   if (!Decode(bytes, text)) {
     std::string key = bytes;
-    for (char& c : key) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : key) c = AsciiUpper(c);
     return key;
   }
   for (char32_t& c : text) {

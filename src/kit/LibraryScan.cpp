@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "kit/NameClash.h"
+#include "kit/NamePolicy.h"
 #include "kit/SystemIo.h"
-#include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
@@ -153,8 +153,9 @@ bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& 
       break;
     }
     std::string text;
-    if (!IsSafeEntryName(entry.name.c_str())) {
-      check.problems.push_back(label + ": the name is not safe to extract");
+    const std::string rule = InstallNameProblem(entry.name, codePage);
+    if (!rule.empty()) {
+      check.problems.push_back(label + ": " + rule);
     } else if (!codePage.ToUtf8(entry.name, text, problem)) {
       check.problems.push_back(label + ": the name is not text in code page " + std::to_string(codePage.Number()) +
                                " (an archive for another code page needs --codepage)");

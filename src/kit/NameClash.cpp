@@ -1,32 +1,22 @@
 #include "kit/NameClash.h"
 
-#include <cstring>
-
 #include "kit/CodePage.h"
-#include "payload/LibraryFormat.h"
+#include "payload/EntryName.h"
 
-namespace {
-
-// The name as Windows resolves it below the target directory: one leading
-// separator dropped, '/' read as '\\', and case folded as the code page's
-// characters fold.
-std::string Folded(const CodePage& codePage, const std::string& name) {
+std::string FoldedName(const CodePage& codePage, const std::string& name) {
   std::string folded = codePage.CaseKey(name);
-  if (!folded.empty() && (folded[0] == '\\' || folded[0] == '/')) folded.erase(0, 1);
   for (char& c : folded) {
-    if (c == '/') c = '\\';
+    if (IsNameSeparator(c)) c = '\\';
   }
   return folded;
 }
 
-}  // namespace
-
 std::string NameClashCheck::Add(const std::string& name) {
   if (!exact_.insert(name).second) return "duplicate name: only the first entry of that name can ever be extracted";
-  std::string folded = Folded(codePage_, name);
-  if (folded == LIBRARY_ARCHIVE_NAME) {
-    return std::string("would overwrite the archive ") + LIBRARY_ARCHIVE_NAME + " while setup extracts it";
-  }
+  // Windows resolves the name below the directory with one leading
+  // separator dropped.
+  std::string folded = FoldedName(codePage_, name);
+  if (!folded.empty() && folded[0] == '\\') folded.erase(0, 1);
   auto file = files_.find(folded);
   if (file != files_.end())
     return "differs only in case from \"" + codePage_.Display(file->second) +

@@ -1,13 +1,16 @@
-// Entry names that the format can hold but an installation cannot: two
-// entries that Windows, ignoring case, would write to one file, a file that
-// another entry needs as a directory, and an entry that would overwrite the
-// archive itself while setup extracts it.
+// Entry names that the format can hold but an installation cannot, though
+// each passes on its own: two entries that Windows, ignoring case, would
+// write to one file, and a file that another entry needs as a directory.
 #pragma once
 #include <map>
 #include <set>
 #include <string>
 
 class CodePage;
+
+// The name as the file system compares it: case folded as the code page's
+// characters fold, and every separator read as a backslash.
+std::string FoldedName(const CodePage& codePage, const std::string& name);
 
 class NameClashCheck {
  public:

@@ -1,5 +1,6 @@
 #include "kit/NamePolicy.h"
 
+#include "base/Paths.h"
 #include "kit/CodePage.h"
 #include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
@@ -17,19 +18,16 @@ std::string StoredNameProblem(const std::string& name) {
   return "";
 }
 
+std::string InstallNameProblem(const std::string& name, const CodePage& codePage) {
+  // A kit is made for the directory that setup offers, which most users keep.
+  const NameTarget target = {sizeof DEFAULT_INSTALL_DIR - 1, codePage.Number()};
+  const NameFault fault = CheckEntryName(name.c_str(), target);
+  if (fault == NameFault::None) return "";
+  const bool counted = fault == NameFault::PathTooLong || fault == NameFault::DirectoryTooLong;
+  return std::string(NameFaultText(fault)) + (counted ? std::string(" (below ") + DEFAULT_INSTALL_DIR + ")" : "");
+}
+
 std::string EntryNameProblem(const std::string& name, const CodePage& codePage) {
   std::string problem = StoredNameProblem(name);
-  if (!problem.empty()) return problem;
-  if (!IsSafeEntryName(name.c_str())) {
-    return "the name is not safe to extract (a drive, a device, a \".\" or \"..\" component, an empty component, "
-           "a trailing dot or space, or a control character)";
-  }
-  // Looked for among the characters: in a double-byte code page a second
-  // byte may be one of them without the character being it.
-  std::string text;
-  if (!codePage.ToUtf8(name, text, problem)) text = name;
-  if (text.find_first_of("<>\"|?*") != std::string::npos) {
-    return "the name holds one of < > \" | ? *, which Windows does not allow in file names";
-  }
-  return "";
+  return problem.empty() ? InstallNameProblem(name, codePage) : problem;
 }

@@ -8,28 +8,19 @@
 #include "integration/ShortcutLine.h"
 #include "integration/ShortcutList.h"
 #include "kit/CodePage.h"
+#include "kit/NameClash.h"
+#include "payload/EntryName.h"
 
 namespace {
 
 constexpr char SEPARATOR = ',';
 constexpr char END_OF_FILE_MARK = 0x1A;
-constexpr std::size_t LONGEST_INSTALL_DIR = 258;  // what the directory page hands over at most
-
-// Case is ignored, as the file system does.
-std::string Folded(const CodePage& codePage, const std::string& path) {
-  std::string folded = codePage.CaseKey(path);
-  for (char& c : folded) {
-    if (c == '/') c = '\\';
-  }
-  return folded;
-}
-
 // Every path below the installation directory that the archive creates: the
 // entries' files and the directories their names imply.
 std::set<std::string> InstalledPaths(const std::vector<std::string>& entryNames, const CodePage& codePage) {
   std::set<std::string> paths;
   for (const std::string& name : entryNames) {
-    std::string folded = Folded(codePage, name);
+    std::string folded = FoldedName(codePage, name);
     if (!folded.empty() && folded[0] == '\\') folded.erase(0, 1);
     paths.insert(folded);
     for (std::size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1)) {
@@ -151,7 +142,7 @@ class ListChecker {
   // it begins with the backslash that the join needs.
   bool Relative(const ListFieldSpan& field, std::string& path) const {
     if (field.length == 0 || field.start[0] != '\\') return false;
-    path = Folded(codePage_, std::string(field.start + 1, field.length - 1));
+    path = FoldedName(codePage_, std::string(field.start + 1, field.length - 1));
     if (!path.empty() && path.back() == '\\') path.pop_back();
     return true;
   }
@@ -224,11 +215,12 @@ class ListChecker {
 bool CheckShortcutList(const std::vector<std::uint8_t>& list, const std::vector<std::string>& entryNames,
                        const CodePage& codePage, ShortcutListCheck& check) {
   const std::set<std::string> installed = InstalledPaths(entryNames, codePage);
-  // Each entry's file is the directory, a backslash and the entry name, in
-  // a path of at most 259 characters.
-  std::size_t longestName = 0;
-  for (const std::string& name : entryNames) longestName = std::max(longestName, name.size());
-  const std::size_t installsUpTo = longestName >= LONGEST_INSTALL_DIR ? 0 : LONGEST_INSTALL_DIR - longestName;
+  // The installation directory is created by the platform, which creates
+  // none longer than DIRECTORY_PATH_LIMIT, and every entry's file and
+  // directories must fit below it.
+  long longest = static_cast<long>(DIRECTORY_PATH_LIMIT);
+  for (const std::string& name : entryNames) longest = std::min(longest, LongestDirectoryFor(name.c_str()));
+  const std::size_t installsUpTo = longest < 0 ? 0 : static_cast<std::size_t>(longest);
   ListChecker checker(installed, installsUpTo, codePage, check);
   std::size_t markLine = 0;
   const std::string text = AsTextModeReadsIt(list, markLine);

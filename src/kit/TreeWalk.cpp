@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <system_error>
 
-#include "base/Paths.h"
 #include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/NamePolicy.h"
@@ -12,10 +11,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Setup joins names to "C:\QUENV98" unless the user picks another directory;
-// a longer name does not fit its 259-character path there.
-constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = PATH_LIMIT - sizeof DEFAULT_INSTALL_DIR;
 
 void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
           std::vector<std::string>& problems, std::vector<std::string>& notes) {
@@ -89,10 +84,6 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
     if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
       problems.push_back(file.source.string() + ": " + std::to_string(file.size) +
                          " bytes; an entry holds at most 2147483647");
-    }
-    if (file.name.size() > DEFAULT_DIRECTORY_NAME_LIMIT && file.name.size() <= LIBRARY_NAME_LIMIT) {
-      notes.push_back(file.source.string() + ": the name has " + std::to_string(file.name.size()) +
-                      " bytes; below C:\\QUENV98 it does not fit the installer's 259-byte paths");
     }
     total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
   }

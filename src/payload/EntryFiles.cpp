@@ -5,11 +5,10 @@
 
 #include "base/Format.h"
 #include "base/Paths.h"
+#include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
-
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Appends count characters to a zero-terminated text in a buffer of size
 // bytes; false, with the text unchanged, when they do not fit.
@@ -35,7 +34,7 @@ bool ForEachEntryDirectory(const char* directory, const char* name, void (*creat
   char path[ENTRY_DIRECTORY_BUFFER];
   std::size_t start = 0;
   for (std::size_t i = 0; name[i] != '\0'; ++i) {
-    if (!IsSeparator(name[i])) continue;
+    if (!IsNameSeparator(name[i])) continue;
     if (prefix[0] != '\0' && !Append(prefix, sizeof prefix, "\\", 1)) return false;
     if (!Append(prefix, sizeof prefix, name + start, i - start)) return false;
     if (!FormatText(path, sizeof path, "%s\\%s", directory, prefix)) return false;

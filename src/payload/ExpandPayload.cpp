@@ -5,13 +5,11 @@
 #include <memory>
 
 #include "base/Fatal.h"
-#include "base/Format.h"
 #include "base/ProgressProtocol.h"
 #include "base/Scoped.h"
 #include "base/SzddHeader.h"
 #include "base/Transfer.h"
-#include "base/WizardState.h"
-#include "payload/LibraryFormat.h"
+#include "payload/InstallTarget.h"
 #include "payload/LibraryStreamCheck.h"
 
 namespace {
@@ -46,17 +44,21 @@ HFILE CreateArchive(const char* path) {
   return static_cast<HFILE>(HandleToLong(file));
 }
 
-// The archive's checks, run on each chunk as it is written, and their
-// verdict once the expansion has written the whole archive.
-LibraryStreamCheck ArchiveCheck;
-bool ArchiveChecked;  // the verdict stands for the archive on disk
-IndexResult ArchiveVerdict;
+// The archive that the expansion wrote, as the checks made on its bytes
+// while they were written judged it.
+struct WrittenArchive {
+  LibraryStreamCheck check;  // fed each chunk as it is written
+  bool onDisk;               // the bytes fed are the archive on disk, whole
+  IndexResult verdict;       // on all the bytes, once the last chunk was fed
+};
+
+WrittenArchive Written;  // the last expansion's archive; not onDisk until one has run
 
 }  // namespace
 
 bool ExpandedArchiveVerdict(IndexResult& verdict) {
-  verdict = ArchiveVerdict;
-  return ArchiveChecked;
+  verdict = Written.verdict;
+  return Written.onDisk;
 }
 
 void ExpandPayload(HWND window) {
@@ -75,9 +77,7 @@ void ExpandPayload(HWND window) {
   // An installation directory too long for the archive's path would cut it
   // short into a path naming something else: no byte is expanded then.
   char destination[PATH_BUFFER];
-  if (!FormatText(destination, sizeof destination, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) {
-    ReportFatal(FATAL_OPEN_LIBRARY);
-  }
+  if (!FormLibraryPath(destination)) ReportFatal(FATAL_OPEN_LIBRARY);
 
   ProgressBegin(window, EXPAND_UNITS);
   // An existing archive is emptied. A destination that cannot be created
@@ -85,10 +85,10 @@ void ExpandPayload(HWND window) {
   // LZOpenFileA would create it as OpenFile does, which keeps the full path
   // in a record of 128 characters and so refuses any installation directory
   // longer than 118. The handle from CreateFileA serves _lwrite, and is
-  // closed with _lclose (see Hfile).
-  Hfile output(CreateArchive(destination));
-  ArchiveChecked = false;
-  LibraryStreamBegin(ArchiveCheck, InstallDir);
+  // closed with _lclose (see KernelFile).
+  KernelFile output(CreateArchive(destination));
+  Written.onDisk = false;
+  LibraryStreamBegin(Written.check, InstallNameTarget());
 
   std::int64_t expanded = 0;
   for (;;) {
@@ -99,7 +99,7 @@ void ExpandPayload(HWND window) {
     if (output.Valid() && n > 0 && _lwrite(output.Get(), buffer.get(), static_cast<UINT>(n)) != static_cast<UINT>(n)) {
       ReportFatal(FATAL_DECOMPRESSION);
     }
-    if (n > 0) LibraryStreamFeed(ArchiveCheck, reinterpret_cast<unsigned char*>(buffer.get()), static_cast<UINT>(n));
+    if (n > 0) LibraryStreamFeed(Written.check, reinterpret_cast<unsigned char*>(buffer.get()), static_cast<UINT>(n));
     expanded += n;
     // Any shorter read, none at all included, is the end of the data.
     const bool last = n < TRANSFER_CHUNK;
@@ -111,8 +111,8 @@ void ExpandPayload(HWND window) {
   if (stated >= 0 && expanded != stated) ReportFatal(FATAL_DECOMPRESSION);
   // The checks' verdict waits for the extraction, which reports it in its
   // place among the installation's failures.
-  ArchiveVerdict = LibraryStreamEnd(ArchiveCheck);
-  ArchiveChecked = output.Valid();
+  Written.verdict = LibraryStreamEnd(Written.check);
+  Written.onDisk = output.Valid();
   expansion.Close();  // the source first, then the archive
   output.Close();
 }

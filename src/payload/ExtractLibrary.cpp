@@ -5,37 +5,36 @@
 #include <memory>
 
 #include "base/Fatal.h"
-#include "base/Format.h"
 #include "base/ProgressProtocol.h"
 #include "base/Scoped.h"
 #include "base/Transfer.h"
 #include "base/WizardState.h"
 #include "payload/EntryFiles.h"
 #include "payload/ExpandPayload.h"
-#include "payload/LibraryFormat.h"
+#include "payload/InstallTarget.h"
 #include "payload/LibraryIndex.h"
 
 namespace {
 
-// The archive's path in the installation directory. The page's field holds
-// at most 258 characters, so it always fits the 272 bytes of the passes.
-void FormArchivePath(char* path, std::size_t size) {
-  if (!FormatText(path, size, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) ReportFatal(FATAL_OPEN_LIBRARY);
-}
-
 void CreateOneDirectory(const char* path, void*) { CreateDirectoryA(path, nullptr); }
 
-// The count pass, into the index that the extraction then walks. The index
-// lives in the caller's frame rather than in process-wide storage: a global
-// object with a destructor needs start-up code that SETUP.EXE does without.
-int CountEntries(LibraryIndex& index) {
-  char path[ENTRY_DIRECTORY_BUFFER];
-  FormArchivePath(path, sizeof path);
+// The archive opened for a pass from its start; ends the process with
+// "Cannot open uncompressed library." when it cannot be opened.
+FileHandle OpenArchive() {
+  char path[PATH_BUFFER];
+  if (!FormLibraryPath(path)) ReportFatal(FATAL_OPEN_LIBRARY);
+  FileHandle archive(std::fopen(path, "rb"));
+  if (!archive) ReportFatal(FATAL_OPEN_LIBRARY);
+  return archive;
+}
+
+}  // namespace
+
+int LibraryCountEntries(LibraryIndex& index) {
   // The pass checks the access name itself, with every other rule, so the
   // library is not opened for it: a missing archive is the same failure as
   // one without the access name.
-  FileHandle archive(std::fopen(path, "rb"));
-  if (!archive) ReportFatal(FATAL_OPEN_LIBRARY);
+  FileHandle archive = OpenArchive();
   // The pass reads one header at a time between seeks: unbuffered, a read
   // takes from the file no more than it asks for.
   std::setvbuf(archive.get(), nullptr, _IONBF, 0);
@@ -43,9 +42,9 @@ int CountEntries(LibraryIndex& index) {
   // them, this pass reads the headers alone; otherwise it checks everything.
   IndexResult result = IndexResult::Ok;
   if (!ExpandedArchiveVerdict(result)) {
-    result = IndexLibrary(archive.get(), InstallDir, index, DataCrcs::Check);
+    result = IndexLibrary(archive.get(), InstallNameTarget(), index, DataCrcs::Check);
   } else if (result == IndexResult::Ok) {
-    result = IndexLibrary(archive.get(), InstallDir, index, DataCrcs::Skip);
+    result = IndexLibrary(archive.get(), InstallNameTarget(), index, DataCrcs::Skip);
   }
   archive.reset();
   switch (result) {
@@ -57,25 +56,17 @@ int CountEntries(LibraryIndex& index) {
   ReportFatal(FATAL_OPEN_LIBRARY);
 }
 
-}  // namespace
-
-int LibraryCountEntries() {
-  LibraryIndex index;
-  return CountEntries(index);
-}
-
 void ExtractLibrary(HWND window) {
-  // An archive that verified a moment ago but cannot be read now would
-  // otherwise install nothing and still end in the completion notice.
+  // The index lives in this frame rather than in process-wide storage: a
+  // global object with a destructor needs start-up code that SETUP.EXE does
+  // without. An archive that verified a moment ago but cannot be read now
+  // would otherwise install nothing and still end in the completion notice.
   LibraryIndex index;
-  const int count = CountEntries(index);
+  const int count = LibraryCountEntries(index);
   if (count < 0) ReportFatal(FATAL_OPEN_LIBRARY);
 
-  char path[ENTRY_DIRECTORY_BUFFER];
-  FormArchivePath(path, sizeof path);
   // The count pass checked the archive whole, its access name included.
-  FileHandle walk(std::fopen(path, "rb"));
-  if (!walk) ReportFatal(FATAL_OPEN_LIBRARY);
+  FileHandle walk = OpenArchive();
   // Each entry's data is read once, straight into the copy buffer: a
   // buffered stream would read on into the next header, only to throw that
   // away at the next seek.
@@ -103,6 +94,6 @@ void MakeEntryDirectories(const char* directory, const char* name) {
 
 int DeleteLibraryArchive() {
   char path[PATH_BUFFER];
-  if (!FormatText(path, sizeof path, "%s\\%s", InstallDir, LIBRARY_ARCHIVE_NAME)) return -1;
+  if (!FormLibraryPath(path)) return -1;
   return DeleteFileA(path) ? 0 : -1;
 }

@@ -13,22 +13,6 @@ namespace {
 
 constexpr std::size_t CHECK_CHUNK = TRANSFER_CHUNK;
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (Upper(*a) != Upper(*b)) return false;
-  }
-  return *a == *b;
-}
-
-// The archive's own name at the top level, in any case, with or without the
-// one leading separator that a name may have.
-bool IsArchiveName(const char* name) {
-  if (name[0] == '\\' || name[0] == '/') ++name;
-  return SameIgnoringCase(name, LIBRARY_ARCHIVE_NAME);
-}
-
 // Grows a malloc'd array to hold at least `needed` elements, doubling.
 template <typename T>
 bool Reserve(T*& block, std::size_t& capacity, std::size_t needed) {
@@ -128,18 +112,16 @@ const char* CheckHeaderForInstall(LibraryFault fault, LibraryMarking marking) {
 }
 
 const char* CheckEntryForInstall(LibraryFault fault, const LibraryEntryHeader& entry, bool intact,
-                                 std::size_t directoryLength) {
+                                 const NameTarget& target) {
   // These concern the input, or the data before this header, not the header.
   if (fault == LibraryFault::ReadFailed || fault == LibraryFault::DataPastEnd) return FaultProblem(fault);
   if (!intact) return "an entry header is damaged";
   if (fault != LibraryFault::None) return FaultProblem(fault);
-  if (!IsSafeEntryName(entry.name)) return "a name is not safe to write";
-  if (IsArchiveName(entry.name)) return "an entry has the archive's own name";
-  if (directoryLength + 1 + std::strlen(entry.name) > PATH_LIMIT) return "a name is too long for the directory";
-  return nullptr;
+  const NameFault name = CheckEntryName(entry.name, target);
+  return name == NameFault::None ? nullptr : NameFaultText(name);
 }
 
-IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs) {
+IndexResult IndexLibrary(std::FILE* archive, const NameTarget& target, LibraryIndex& index, DataCrcs dataCrcs) {
   index.Clear();
   const std::int64_t length = StreamLength(archive);
   if (length < 0) return index.Refuse(IndexResult::Unreadable, "its length cannot be told");
@@ -159,13 +141,12 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
     buffer.reset(static_cast<unsigned char*>(std::malloc(CHECK_CHUNK)));
     if (!buffer) return index.Refuse(IndexResult::NoMemory, "no memory for the check buffer");
   }
-  const std::size_t directoryLength = std::strlen(directory);
   WalkedEntry entry;
   for (;;) {
     const WalkStep step = LibraryWalkNext(walk, entry);
     if (step == WalkStep::End) break;
     const LibraryFault stop = step == WalkStep::Refused ? walk.fault : LibraryFault::None;
-    if (const char* problem = CheckEntryForInstall(stop, entry.header, entry.headerIntact, directoryLength)) {
+    if (const char* problem = CheckEntryForInstall(stop, entry.header, entry.headerIntact, target)) {
       return index.Refuse(FaultVerdict(stop), problem);
     }
     // Without the data's CRCs to check, the walk passes over the data by

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "base/Paths.h"
+#include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryWalk.h"
 
@@ -53,7 +53,7 @@ class LibraryIndex {
   void Clear();
 
  private:
-  friend IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs);
+  friend IndexResult IndexLibrary(std::FILE* archive, const NameTarget& target, LibraryIndex& index, DataCrcs dataCrcs);
   bool Append(const IndexedEntry& entry, const char* name, std::size_t length);
   bool FindSources();
   IndexResult Refuse(IndexResult result, const char* problem);
@@ -70,16 +70,14 @@ class LibraryIndex {
 
 // Walks the archive from its start and checks it whole: the access name;
 // every entry header whole, its name field terminated, its size 0 or more and
-// its data inside the file; every name accepted by the entry-name rule, not
-// the archive's own name at the top level (it would overwrite the archive
-// while it is read), and short enough that joined to the directory with a
-// backslash it fits PATH_LIMIT. An archive that carries the kit
+// its data inside the file; every name accepted by the entry-name rule for
+// the target (CheckEntryName). An archive that carries the kit
 // builder's marker must also agree with every CRC: its headers' always, its
 // data's when dataCrcs is Check; with Skip the pass reads the headers alone.
 // Fewer than 524 bytes after the last entry are ignored, as the format says.
 // On Ok the index holds every entry in archive order; otherwise it is empty
 // and Problem() says why. The stream's position is left anywhere.
-IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex& index, DataCrcs dataCrcs);
+IndexResult IndexLibrary(std::FILE* archive, const NameTarget& target, LibraryIndex& index, DataCrcs dataCrcs);
 
 // The installer's rules on top of the format's, shared by every pass that
 // checks an archive, whether it walks the archive in a file or is fed its
@@ -92,12 +90,12 @@ IndexResult IndexLibrary(std::FILE* archive, const char* directory, LibraryIndex
 const char* CheckHeaderForInstall(LibraryFault fault, LibraryMarking marking);
 
 // An entry header, once the format's reading of it gave the fault (None, or
-// whatever stopped the walk there) and intact, for extraction below a
-// directory of that many characters. In a checked archive a damaged header
+// whatever stopped the walk there) and intact, for extraction to the target.
+// In a checked archive a damaged header
 // is refused before any of its fields is looked at. Whether the entry's data
 // lies inside the archive is the caller's to tell.
 const char* CheckEntryForInstall(LibraryFault fault, const LibraryEntryHeader& entry, bool intact,
-                                 std::size_t directoryLength);
+                                 const NameTarget& target);
 
 // How a pass judges an archive on which the walk stopped: Unreadable when the
 // input could not be read or ended within the header, else Invalid.

@@ -52,7 +52,7 @@ void TakeEntryHeader(LibraryStreamCheck& check, const unsigned char*& bytes, std
   if (!Gather(check, &check.entry, sizeof check.entry, bytes, count)) return;
   bool intact = true;
   const LibraryFault fault = OpenEntryHeader(check.entry, check.checked, intact);
-  if (const char* problem = CheckEntryForInstall(fault, check.entry, intact, check.directoryLength)) {
+  if (const char* problem = CheckEntryForInstall(fault, check.entry, intact, check.target)) {
     Refuse(check, problem);
     return;
   }
@@ -83,9 +83,9 @@ void TakeData(LibraryStreamCheck& check, const unsigned char*& bytes, std::size_
 
 }  // namespace
 
-void LibraryStreamBegin(LibraryStreamCheck& check, const char* directory) {
+void LibraryStreamBegin(LibraryStreamCheck& check, const NameTarget& target) {
   std::memset(&check, 0, sizeof check);
-  check.directoryLength = std::strlen(directory);
+  check.target = target;
   check.part = LibraryStreamPart::Header;
   check.problem = nullptr;
 }

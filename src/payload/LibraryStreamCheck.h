@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
 #include "payload/LibraryWalk.h"
@@ -21,7 +22,7 @@
 enum class LibraryStreamPart { Header, EntryHeader, Data, Refused };
 
 struct LibraryStreamCheck {
-  std::size_t directoryLength;  // of the directory the entries are extracted to
+  NameTarget target;  // where the entries are extracted to
   LibraryStreamPart part;
   std::size_t gathered;  // bytes of the header being gathered
   LibraryHeader header;
@@ -33,8 +34,8 @@ struct LibraryStreamCheck {
   const char* problem;       // why the archive was refused; null while it was not
 };
 
-// Starts the checks of an archive whose entries go below the directory.
-void LibraryStreamBegin(LibraryStreamCheck& check, const char* directory);
+// Starts the checks of an archive whose entries go to the target.
+void LibraryStreamBegin(LibraryStreamCheck& check, const NameTarget& target);
 
 // Takes the next bytes of the archive. Once the archive is refused, the rest
 // is not looked at.

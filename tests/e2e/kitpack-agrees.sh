@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # kitpack.exe, under Wine, and the native kitpack agree on kits whose names go
-# past ASCII: the same trees give the same archive bytes in each code page,
-# the same names are refused (a character the code page lacks, letters equal
-# without case, a second byte setup would split at) and the same accepted
-# (letters that only look alike), and kitpack.exe's extract gives the tree
-# back. The tree is made here with UTF-8 names, which the session's locale
-# has Wine read as such.
+# past ASCII, or that setup cannot write: the same trees give the same archive
+# bytes in each code page, and kitpack.exe's extract gives the tree back; the
+# same names are refused for the same reasons, in the same words (a character
+# the code page lacks, letters equal without case, a second byte setup would
+# split at, a directory named like the archive, a directory's path too long,
+# a device by the code page's superscript digit), and the same accepted
+# (letters that only look alike, a byte that is a superscript elsewhere). The
+# tree is made here with UTF-8 names, which the session's locale has Wine
+# read as such.
 #   kitpack-agrees.sh SESSION_DIR WORK_DIR NATIVE_KITPACK KITPACK.EXE
 set -euo pipefail
 here=$(dirname "$(realpath "$0")")
@@ -20,12 +23,30 @@ fail() {
   failures=$((failures + 1))
 }
 windows() { echo "Z:${1//\//\\}"; }
+links=/tmp/qa$$
+trap 'rm -f "$links"-*' EXIT
 
-# case CODEPAGE WHY STATUS NAME...: packs the names (files holding their own
-# names) with both kitpacks; both must end with STATUS, and when that is 0
-# give the same bytes, which kitpack.exe extracts back into the same tree.
+# The refusals in a kitpack log, one a line as NAME: REASON, the name below
+# the tree with '/' between its components, whichever platform wrote it.
+#   refusals LOG TREE_PREFIX
+refusals() {
+  local line rest name
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    [[ $line == "kitpack: $2"* ]] || continue
+    rest=${line#"kitpack: $2"}
+    name=${rest%%: *}
+    printf '%s: %s\n' "${name//\\//}" "${rest#*: }"
+  done <"$1"
+}
+
+# case CODEPAGE WHY REFUSED NAME...: packs the names (files holding their own
+# names) with both kitpacks. REFUSED empty: both must pack them into the same
+# bytes, which kitpack.exe extracts back into the same tree. Otherwise both
+# must fail, refusing the same names for the same reasons, among them the
+# refusal REFUSED (NAME: REASON, or its start).
 case_() {
-  local page=$1 why=$2 status=$3
+  local page=$1 why=$2 refused=$3
   shift 3
   local dir=$work/$page-$((++cases))
   mkdir -p "$dir/tree"
@@ -33,16 +54,30 @@ case_() {
     mkdir -p "$(dirname "$dir/tree/$name")"
     printf '%s\n' "$name" >"$dir/tree/$name"
   done
-  local got=0 gotExe=0
+  # kitpack.exe reads the tree through a short link: like any program that
+  # does not ask for long paths, it reads no directory whose path is longer
+  # than MAX_PATH, and the longest names here come near that by themselves.
+  local short=$links-$cases
+  ln -sfn "$dir/tree" "$short"
+  local got=0 gotExe=0 status=0
+  [ -z "$refused" ] || status=1
   "$native" pack "$dir/tree" -o "$dir/native.vnx" --codepage "$page" >"$dir/native.log" 2>&1 || got=$?
-  "$here/wine-run.sh" "$session" 60 "$exe" pack "$(windows "$dir/tree")" -o "$(windows "$dir/exe.vnx")" \
+  "$here/wine-run.sh" "$session" 60 "$exe" pack "$(windows "$short")" -o "$(windows "$dir/exe.vnx")" \
     --codepage "$page" >"$dir/exe.log" 2>&1 || gotExe=$?
   if [ "$got" != "$status" ] || [ "$gotExe" != "$status" ]; then
     fail "$page, $why: the native kitpack ended with $got, kitpack.exe with $gotExe, expected $status"
     cat "$dir/native.log" "$dir/exe.log" >&2
     return
   fi
-  [ "$status" = 0 ] || return 0
+  if [ "$status" != 0 ]; then
+    refusals "$dir/native.log" "$dir/tree/" >"$dir/native.refused"
+    refusals "$dir/exe.log" "$(windows "$short")\\" >"$dir/exe.refused"
+    grep -qF -- "$refused" "$dir/native.refused" ||
+      { fail "$page, $why: the native kitpack does not refuse $refused"; cat "$dir/native.log" >&2; return; }
+    diff "$dir/native.refused" "$dir/exe.refused" >&2 ||
+      fail "$page, $why: kitpack.exe (>) refuses other names, or for other reasons, than the native kitpack (<)"
+    return 0
+  fi
   cmp -s "$dir/native.vnx" "$dir/exe.vnx" || { fail "$page, $why: the two archives differ"; return; }
   "$here/wine-run.sh" "$session" 60 "$exe" extract "$(windows "$dir/exe.vnx")" -C "$(windows "$dir/out")" \
     --codepage "$page" >"$dir/extract.log" 2>&1 || { fail "$page, $why: kitpack.exe cannot extract"; return; }
@@ -50,26 +85,37 @@ case_() {
 }
 cases=0
 
-case_ 1252 "the euro sign, Œ and an em dash in a directory's and files' names" 0 \
+# 237 characters that the format can store: an "a" at index 122 would be
+# stored as a zero byte.
+long=$(printf 'a%.0s' {1..122})b$(printf 'a%.0s' {1..114})
+
+case_ 1252 "the euro sign, Œ and an em dash in a directory's and files' names" "" \
   "DOC/€uro — Œuvre.txt" "Œuvres/Ärger € 100.txt" "Œuvres/naïve.txt" "ÿ.txt" "BIN/QCC.CFG"
-case_ 1251 "Cyrillic" 0 "Документы/Привет.txt" "Документы/Ёлка — новогодняя.txt" "Ёжик.txt"
-case_ 1250 "Central European" 0 "Łódź/Żółć.txt"
-case_ 1253 "Greek, the micro sign beside Mu" 0 "Ωμέγα.txt" "µ.txt" "Μ.txt"
-case_ 1254 "Turkish dotless and dotted i" 0 "ı.txt" "I.txt" "İ.txt" "ş.txt"
-case_ 1257 "Baltic" 0 "Ąžuolas.txt"
-case_ 874 "Thai" 0 "ภาษา.txt"
-case_ 1256 "Arabic" 0 "كتاب.txt"
-case_ 932 "Japanese" 0 "資料/アイ.txt" "Ｑ.txt"
-case_ 936 "Simplified Chinese" 0 "中文/文件.txt"
-case_ 949 "Korean" 0 "한글/파일.txt"
-case_ 1252 "Ä and ä" 1 "Ärger.txt" "ärger.txt"
-case_ 1252 "ÿ and Ÿ" 1 "ÿ.txt" "Ÿ.txt"
-case_ 1251 "Ё and ё" 1 "Ёлка.txt" "ёлка.txt"
-case_ 1253 "Ω and ω" 1 "Ω.txt" "ω.txt"
-case_ 932 "full-width Ｑ and ｑ" 1 "Ｑ.txt" "ｑ.txt"
-case_ 1252 "a character 1252 lacks" 1 "日本.txt"
-case_ 932 "a second byte that is a backslash" 1 "表.txt"
-case_ 932 "the yen sign, which iconv alone would write as a backslash" 1 "¥.txt"
+case_ 1251 "Cyrillic" "" "Документы/Привет.txt" "Документы/Ёлка — новогодняя.txt" "Ёжик.txt"
+case_ 1250 "Central European" "" "Łódź/Żółć.txt"
+case_ 1253 "Greek, the micro sign beside Mu" "" "Ωμέγα.txt" "µ.txt" "Μ.txt"
+case_ 1254 "Turkish dotless and dotted i" "" "ı.txt" "I.txt" "İ.txt" "ş.txt"
+case_ 1257 "Baltic" "" "Ąžuolas.txt"
+case_ 874 "Thai" "" "ภาษา.txt"
+case_ 1256 "Arabic" "" "كتاب.txt"
+case_ 932 "Japanese" "" "資料/アイ.txt" "Ｑ.txt"
+case_ 936 "Simplified Chinese" "" "中文/文件.txt"
+case_ 949 "Korean" "" "한글/파일.txt"
+case_ 932 "COM and the katakana that is 0xB2" "" "COMｲ.txt"
+case_ 1251 "LPT and the Cyrillic I that is 0xB2" "" "LPTІ.txt"
+case_ 1252 "Ä and ä" "ärger.txt: differs only in case" "Ärger.txt" "ärger.txt"
+case_ 1252 "ÿ and Ÿ" "ÿ.txt: differs only in case" "ÿ.txt" "Ÿ.txt"
+case_ 1251 "Ё and ё" "ёлка.txt: differs only in case" "Ёлка.txt" "ёлка.txt"
+case_ 1253 "Ω and ω" "ω.txt: differs only in case" "Ω.txt" "ω.txt"
+case_ 932 "full-width Ｑ and ｑ" "ｑ.txt: differs only in case" "Ｑ.txt" "ｑ.txt"
+case_ 1252 "a character 1252 lacks" "日本.txt: the name holds U+65E5" "日本.txt"
+case_ 932 "a second byte that is a backslash" "表.txt: the name holds U+8868" "表.txt"
+case_ 932 "the yen sign, which iconv alone would write as a backslash" "¥.txt: the name holds U+00A5" "¥.txt"
+case_ 1252 "a directory named like the archive" "Data.Vnx/README.TXT: the first component is DATA.VNX" \
+  "GOOD.TXT" "Data.Vnx/README.TXT"
+case_ 1252 "a directory's path of 248 characters below C:\\QUENV98" "$long/F.TXT: joined to the installation directory" \
+  "GOOD.TXT" "$long/F.TXT"
+case_ 1252 "COM and the superscript two that is 0xB2" "COM².txt: a component is named like a device" "COM².txt"
 
 if [ "$failures" -gt 0 ]; then
   echo "kitpack-agrees: $failures of $cases cases disagree" >&2

@@ -7,6 +7,7 @@
 // extraction may write, and for each the data that a search by name from the
 // start of the archive finds; a checked archive's CRCs all agree; a refused
 // one leaves nothing.
+#include <strings.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Paths.h"
 #include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 #include "payload/LibraryIndex.h"
@@ -131,21 +133,42 @@ std::uint32_t RestoredCrc(const std::uint8_t* data, std::int32_t size) {
   return static_cast<std::uint32_t>(crc32(0, plain.data(), static_cast<uInt>(plain.size())));
 }
 
+// What any accepted name must be, seen here without the rule's code: its
+// file's path and every directory's within the platform's limits, its first
+// component not the archive's own name, and in the single-byte code pages no
+// byte that Windows does not allow.
+void CheckWritable(const char* name, const NameTarget& target) {
+  Check(target.directoryLength + 1 + std::strlen(name) <= PATH_LIMIT, "an accepted name does not fit");
+  const char* start = (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
+  const std::size_t first = std::strcspn(start, "\\/");
+  Check(first != std::strlen(LIBRARY_ARCHIVE_NAME) || strncasecmp(start, LIBRARY_ARCHIVE_NAME, first) != 0,
+        "an entry's first component is the archive's own name");
+  for (const char* p = start; *p != '\0'; ++p) {
+    if (*p != '\\' && *p != '/') continue;
+    Check(target.directoryLength + 1 + static_cast<std::size_t>(p - start) <= DIRECTORY_PATH_LIMIT,
+          "an accepted name makes a directory whose path is too long");
+  }
+  if (target.codePage == 1252 || target.codePage == 1250) {
+    Check(std::strpbrk(name, ":<>\"|?*") == nullptr, "an accepted name holds a character Windows refuses");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   CompareWalk(data, size);
 
-  // The directory's length decides which names fit: take it from the input.
-  const std::size_t directoryLength = size > 0 ? data[0] % 64 : 10;
-  const std::string directory = "C:\\" + std::string(directoryLength, 'D');
+  // The directory's length decides which names fit, and the code page how
+  // their bytes read: take both from the input.
+  static const unsigned CODE_PAGES[] = {1252, 932, 949, 1250};
+  const NameTarget target = {size > 0 ? data[0] % 64u : 10u, size > 0 ? CODE_PAGES[data[0] / 64] : 1252u};
 
   std::FILE* file = std::tmpfile();
   if (file == nullptr) return 0;
   if (size > 0) std::fwrite(data, 1, size, file);
   std::fflush(file);
   LibraryIndex index;
-  const IndexResult result = IndexLibrary(file, directory.c_str(), index, DataCrcs::Check);
+  const IndexResult result = IndexLibrary(file, target, index, DataCrcs::Check);
   std::fclose(file);
 
   if (result != IndexResult::Ok) {
@@ -162,10 +185,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* name = index.Name(i);
     Check(entry.name == name, "a name differs from the entry header's");
     Check(index[i].dataOffset == entry.offset && index[i].size == entry.size, "offset or size differs");
-    Check(IsSafeEntryName(name), "an accepted name is not safe to write");
-    Check(directory.size() + 1 + std::strlen(name) <= PATH_LIMIT, "an accepted name does not fit");
-    const char* top = (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
-    Check(strcasecmp(top, LIBRARY_ARCHIVE_NAME) != 0, "an entry may overwrite the archive");
+    Check(CheckEntryName(name, target) == NameFault::None, "an accepted name breaks the entry-name rule");
+    CheckWritable(name, target);
     std::size_t first = 0;
     while (entries[first].name != entry.name) ++first;
     Check(index[i].source == first, "the data is not the first entry's of that name");

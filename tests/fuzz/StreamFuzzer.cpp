@@ -33,12 +33,13 @@ std::size_t NextPiece(std::uint32_t& state) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // The directory's length decides which names fit: take it from the input.
-  const std::size_t directoryLength = size > 0 ? data[0] % 64 : 10;
-  const std::string directory = "C:\\" + std::string(directoryLength, 'D');
+  // The directory's length decides which names fit, and the code page how
+  // their bytes read: take both from the input.
+  static const unsigned CODE_PAGES[] = {1252, 932, 949, 1250};
+  const NameTarget target = {size > 0 ? data[0] % 64u : 10u, size > 0 ? CODE_PAGES[data[0] / 64] : 1252u};
 
   LibraryStreamCheck stream;
-  LibraryStreamBegin(stream, directory.c_str());
+  LibraryStreamBegin(stream, target);
   std::uint32_t state = static_cast<std::uint32_t>(size) ^ (size > 1 ? data[1] * 2654435761u : 0u);
   for (std::size_t at = 0; at < size;) {
     std::size_t piece = NextPiece(state);
@@ -53,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size > 0) std::fwrite(data, 1, size, file);
   std::fflush(file);
   LibraryIndex whole;
-  const IndexResult read = IndexLibrary(file, directory.c_str(), whole, DataCrcs::Check);
+  const IndexResult read = IndexLibrary(file, target, whole, DataCrcs::Check);
   Check(streamed == read, "another verdict");
   if (read != IndexResult::Ok) {
     Check(stream.problem != nullptr && std::strcmp(stream.problem, whole.Problem()) == 0, "another problem");
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   LibraryIndex headers;
-  const IndexResult skipped = IndexLibrary(file, directory.c_str(), headers, DataCrcs::Skip);
+  const IndexResult skipped = IndexLibrary(file, target, headers, DataCrcs::Skip);
   std::fclose(file);
   Check(skipped == IndexResult::Ok, "the pass over the headers refuses what the checks accepted");
   Check(headers.Count() == whole.Count() && headers.Checked() == whole.Checked(), "another count");

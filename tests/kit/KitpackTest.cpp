@@ -320,8 +320,9 @@ TEST_F(KitpackTest, BrokenArchivesAreReportedAndNotExtracted) {
       {"truncated data", good.substr(0, good.size() - 2), "runs past the end"},
       {"trailing bytes", good + "zz", "2 bytes left over"},
       {"wrong access name", Header("QUENVAR") + Entry("A", "x"), "access name"},
-      {"path outside the directory", Header() + Entry("OK.TXT", "x") + Entry("..\\..\\ESCAPE.TXT", "x"), "not safe"},
-      {"device", Header() + Entry("CON.TXT", "x"), "not safe"},
+      {"path outside the directory", Header() + Entry("OK.TXT", "x") + Entry("..\\..\\ESCAPE.TXT", "x"),
+       "a component ends in a dot"},
+      {"device", Header() + Entry("CON.TXT", "x"), "named like a device"},
       {"not an archive at all", "hello", "shorter than the 23-byte header"},
       {"payload that does not expand", payloadGarbage, "does not expand"},
       {"checked archive with a damaged data byte", CheckedArchiveWithDamagedData(),
@@ -426,11 +427,12 @@ TEST_F(KitpackTest, ShortcutListNotesWhatOnlyALongerDirectoryOrAnOddLineWouldBre
     const char* note;
   } rows[] = {
       // 201 characters after the directory: 259 is reached past 58, and
-      // every entry of the kit fits below up to 258 - 19 ("INCLUDE\SYS\TYPES.H").
+      // every entry of the kit fits below up to 246 - 11, where the
+      // directory INCLUDE\SYS reaches the 247 of a directory's path.
       {"a third path that only a longer directory makes too long",
        "(X,\\BIN\\QCC.EXE,\\" + std::string(200, 'x') + "\r\n",
        "line 1, third field: the path is longer than 259 characters below an installation directory of more than 58 "
-       "characters; the kit installs below one of up to 239"},
+       "characters; the kit installs below one of up to 235"},
       {"a \")\" at the end belongs to the third field", "(X,\\BIN\\QCC.EXE,\\BIN)\r\n",
        "line 1, third field: \"\\BIN)\" is not a file or directory that the kit installs"},
       {"an empty first field", "(,\\BIN\\QCC.EXE,\\BIN\r\n", "line 1, first field: empty"},
@@ -552,7 +554,14 @@ TEST_F(KitpackTest, NamesTheCodePageCannotTakeAreRefused) {
        "1251",
        {twoDirectories + cyrillic(58, 202)},
        ": the name has 260 bytes; an entry name has at most 259"},
-      {"259 bytes in 1251 fit, however long in UTF-8", "1251", {twoDirectories + cyrillic(57, 202)}, ""},
+      {"248 bytes in 1251 fit below C:\\QUENV98, however long in UTF-8",
+       "1251",
+       {twoDirectories + cyrillic(46, 202)},
+       ""},
+      {"249 bytes in 1251 do not",
+       "1251",
+       {twoDirectories + cyrillic(47, 202)},
+       ": joined to the installation directory, the path is longer than 259 characters (below C:\\QUENV98)"},
       {"a second byte that setup would split at",
        "932",
        {"表.txt"},
@@ -694,6 +703,76 @@ TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
     EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << row.why << ": " << run.out << run.err;
   }
   EXPECT_FALSE(fs::exists(dir_ / "out"));
+}
+
+// The rest of the line that follows the marker in the text; "" without it.
+std::string LineAfter(const std::string& text, const std::string& marker) {
+  const std::size_t at = text.find(marker);
+  if (at == std::string::npos) return "";
+  const std::size_t start = at + marker.size();
+  return text.substr(start, text.find('\n', start) - start);
+}
+
+// What setup cannot write, each after a good file: pack and medium refuse
+// the tree naming the file, verify refuses the archive naming the entry, all
+// three for the same rule, in the same words; and nothing is written. A name
+// that is a device only where the code page makes it one packs elsewhere.
+TEST_F(KitpackTest, NamesSetupCannotWriteAreRefusedAlikeByPackMediumAndVerify) {
+  const std::string d237 = StorableName(237);
+  struct {
+    const char* why;
+    const char* page;
+    std::string file;    // below the tree, in UTF-8
+    std::string stored;  // the entry's name, in the code page
+    const char* rule;    // words of the refusal; "" when the name packs
+  } rows[] = {
+      {"a directory named like the archive", "1252", "Data.Vnx/README.TXT", "Data.Vnx\\README.TXT",
+       "the first component is DATA.VNX, the archive's own name"},
+      {"a question mark", "1252", "DOC/A?B.TXT", "DOC\\A?B.TXT", "the name holds one of : < > \" | ? *"},
+      {"a vertical bar", "1252", "DOC/A|B.TXT", "DOC\\A|B.TXT", "the name holds one of : < > \" | ? *"},
+      {"a less-than sign", "1252", "DOC/A<B.TXT", "DOC\\A<B.TXT", "the name holds one of : < > \" | ? *"},
+      {"a greater-than sign", "1252", "DOC/A>B.TXT", "DOC\\A>B.TXT", "the name holds one of : < > \" | ? *"},
+      {"a quotation mark", "1252", "DOC/A\"B.TXT", "DOC\\A\"B.TXT", "the name holds one of : < > \" | ? *"},
+      {"an asterisk", "1252", "DOC/A*B.TXT", "DOC\\A*B.TXT", "the name holds one of : < > \" | ? *"},
+      {"a directory's path of 248 characters below C:\\QUENV98", "1252", d237 + "/F.TXT", d237 + "\\F.TXT",
+       "a directory's path is longer than 247 characters, which Windows does not create (below C:\\QUENV98)"},
+      {"COM with a superscript two", "1252", "COM².txt", "COM\xB2.txt", "a component is named like a device"},
+      {"COM with the katakana of the same byte", "932", "COMｲ.txt", "COM\xB2.txt", ""},
+      {"LPT with the Cyrillic I of the same byte", "1251", "LPTІ.txt", "LPT\xB2.txt", ""},
+  };
+  for (const auto& row : rows) {
+    fs::path kit = MakeKit("kit");
+    WriteFile(kit / "files/GOOD.TXT", "good");
+    WriteFile(kit / "files" / row.file, "bad");
+    fs::path archive = dir_ / "DATA.VNX";
+    Outcome packed = Kitpack({"pack", (kit / "files").string(), "-o", archive.string(), "--codepage", row.page});
+    fs::path medium = dir_ / "medium";
+    Outcome made = Kitpack({"medium", kit.string(), medium.string(), "--codepage", row.page});
+    fs::path elsewhere = dir_ / "ELSEWHERE.VNX";
+    WriteFile(elsewhere, Header() + Entry("GOOD.TXT", "good") + Entry(row.stored, "bad"));
+    Outcome verified = Kitpack({"verify", elsewhere.string(), "--codepage", row.page});
+    if (row.rule[0] == '\0') {
+      EXPECT_EQ(packed.status, 0) << row.why << ": " << packed.err;
+      EXPECT_EQ(made.status, 0) << row.why << ": " << made.err;
+      EXPECT_EQ(verified.status, 0) << row.why << ": " << verified.err;
+    } else {
+      const std::string named = "kitpack: " + (kit / "files" / row.file).string() + ": ";
+      const std::string reason = LineAfter(packed.err, named);
+      EXPECT_EQ(packed.status, 1) << row.why;
+      EXPECT_NE(reason.find(row.rule), std::string::npos) << row.why << ": " << packed.err;
+      EXPECT_EQ(made.status, 1) << row.why;
+      EXPECT_EQ(LineAfter(made.err, named), reason) << row.why << ": " << made.err;
+      std::string shown = row.file;
+      std::replace(shown.begin(), shown.end(), '/', '\\');
+      EXPECT_EQ(verified.status, 1) << row.why;
+      EXPECT_EQ(LineAfter(verified.err, "entry 1 \"" + shown + "\": "), reason) << row.why << ": " << verified.err;
+      EXPECT_FALSE(fs::exists(archive)) << row.why;
+      EXPECT_FALSE(fs::exists(medium)) << row.why;
+    }
+    fs::remove_all(kit);
+    fs::remove_all(medium);
+    fs::remove(archive);
+  }
 }
 
 // A FUSE mount that is undone however the test ends.

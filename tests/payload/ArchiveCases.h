@@ -17,7 +17,20 @@ struct AcceptedArchive {
   std::string archive;
   std::string directory;
   std::size_t entries;
+  unsigned codePage = 1252;  // the machine's, which its names are read in
 };
+
+// What the entry-name rule judges the archive's names against.
+template <typename Archive>
+NameTarget TargetOf(const Archive& c) {
+  return {c.directory.size(), c.codePage};
+}
+
+// A good entry, then one with the name given: the archives that once wrote
+// the good entry before they failed.
+inline std::string AfterAGoodEntry(const std::string& name) {
+  return PlainArchive({{"GOOD.TXT", "good"}, {name, "bad"}});
+}
 
 // Archives at the edges of what the format and the extraction allow.
 inline std::vector<AcceptedArchive> AcceptedArchives() {
@@ -33,6 +46,10 @@ inline std::vector<AcceptedArchive> AcceptedArchives() {
       {"523 trailing bytes ignored", PlainArchive({{"A", "a"}}) + std::string(523, 't'), DIR10, 1},
       {"checked", CheckedArchive({{"A", "alpha"}, {"B\\C", std::string(200000, 'c')}}), DIR10, 2},
       {"checked, no entries", CheckedArchive({}), DIR10, 0},
+      {"a directory's path of 247 characters", AfterAGoodEntry(StorableName(236) + "\\F.TXT"), DIR10, 2},
+      {"COM and a katakana in Japanese", AfterAGoodEntry("COM\xB2.TXT"), DIR10, 2, 932},
+      {"COM and l with a stroke in Central European", AfterAGoodEntry("COM\xB3.TXT"), DIR10, 2, 1250},
+      {"a katakana whose second byte is 0x7C", AfterAGoodEntry("DOC\\\x83\x7C.TXT"), DIR10, 2, 932},
   };
 }
 
@@ -41,7 +58,8 @@ struct RefusedArchive {
   std::string archive;
   std::string directory;
   IndexResult result;
-  const char* problem;  // words of the problem given
+  const char* problem;       // words of the problem given
+  unsigned codePage = 1252;  // the machine's, which its names are read in
 };
 
 // Archives that break a rule the extraction relies on.
@@ -60,25 +78,40 @@ inline std::vector<RefusedArchive> HostileArchives() {
       {"size far past the end", Header() + EntryHeaderWithField(StoredName("A.TXT"), 0x7FFFFFFF), DIR10,
        IndexResult::Invalid, "past the end"},
       {"a later entry bad, after a good one", Header() + good + Entry("..\\EVIL.TXT", "x"), DIR10, IndexResult::Invalid,
-       "not safe"},
-      {"dot-dot component", PlainArchive({{"A\\..\\..\\EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"dot-dot with slashes", PlainArchive({{"../EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"drive", PlainArchive({{"C:\\AUTOEXEC.BAT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"drive-relative", PlainArchive({{"D:EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"UNC", PlainArchive({{"\\\\SERVER\\SHARE\\X", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"device namespace", PlainArchive({{"\\\\.\\C:\\EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"device", PlainArchive({{"BIN\\NUL.TXT", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"empty name", PlainArchive({{"", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"name ending in a backslash", PlainArchive({{"BIN\\", "x"}}), DIR10, IndexResult::Invalid, "not safe"},
-      {"the archive's own name", PlainArchive({{"DATA.VNX", "x"}}), DIR10, IndexResult::Invalid, "own name"},
+       "ends in a dot"},
+      {"dot-dot component", PlainArchive({{"A\\..\\..\\EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "ends in a dot"},
+      {"dot-dot with slashes", PlainArchive({{"../EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "ends in a dot"},
+      {"drive", PlainArchive({{"C:\\AUTOEXEC.BAT", "x"}}), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"drive-relative", PlainArchive({{"D:EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"UNC", PlainArchive({{"\\\\SERVER\\SHARE\\X", "x"}}), DIR10, IndexResult::Invalid, "empty name or component"},
+      {"device namespace", PlainArchive({{"\\\\.\\C:\\EVIL.TXT", "x"}}), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"device", PlainArchive({{"BIN\\NUL.TXT", "x"}}), DIR10, IndexResult::Invalid, "like a device"},
+      {"empty name", PlainArchive({{"", "x"}}), DIR10, IndexResult::Invalid, "empty name or component"},
+      {"name ending in a backslash", PlainArchive({{"BIN\\", "x"}}), DIR10, IndexResult::Invalid,
+       "empty name or component"},
+      {"the archive's own name", PlainArchive({{"DATA.VNX", "x"}}), DIR10, IndexResult::Invalid, "archive's own name"},
       {"the archive's own name in lower case, after a good entry", PlainArchive({{"A", "a"}, {"data.vnx", "x"}}), DIR10,
-       IndexResult::Invalid, "own name"},
+       IndexResult::Invalid, "archive's own name"},
       {"the archive's own name after a separator", PlainArchive({{"\\Data.Vnx", "x"}}), DIR10, IndexResult::Invalid,
-       "own name"},
+       "archive's own name"},
+      {"a top-level directory named like the archive", AfterAGoodEntry("Data.Vnx\\README.TXT"), DIR10,
+       IndexResult::Invalid, "archive's own name"},
+      {"a question mark", AfterAGoodEntry("DOC\\A?B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"a vertical bar", AfterAGoodEntry("DOC\\A|B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"a less-than sign", AfterAGoodEntry("DOC\\A<B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"a greater-than sign", AfterAGoodEntry("DOC\\A>B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"a quotation mark", AfterAGoodEntry("DOC\\A\"B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"an asterisk", AfterAGoodEntry("DOC\\A*B.TXT"), DIR10, IndexResult::Invalid, "one of : < >"},
+      {"a directory's path of 248 characters", AfterAGoodEntry(StorableName(237) + "\\F.TXT"), DIR10,
+       IndexResult::Invalid, "longer than 247"},
+      {"COM with a superscript two in Western European", AfterAGoodEntry("COM\xB2.TXT"), DIR10, IndexResult::Invalid,
+       "like a device"},
+      {"COM with a superscript one in Korean", AfterAGoodEntry("COM\xA9\xF6.TXT"), DIR10, IndexResult::Invalid,
+       "like a device", 949},
       {"joined path of 260 characters", PlainArchive({{StorableName(249), "x"}}), DIR10, IndexResult::Invalid,
-       "too long"},
+       "longer than 259"},
       {"empty directory: 260 characters", PlainArchive({{StorableName(259), "x"}}), "", IndexResult::Invalid,
-       "too long"},
+       "longer than 259"},
       {"524 trailing bytes are an entry header", PlainArchive({{"A", "a"}}) + std::string(524, 't'), DIR10,
        IndexResult::Invalid, "has no end"},
   };

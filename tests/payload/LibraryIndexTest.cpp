@@ -27,20 +27,21 @@ struct Outcome {
   std::string problem;
 };
 
-// Runs the pass over the bytes as a file, with the installation directory.
-Outcome Index(const std::string& bytes, LibraryIndex& index, const std::string& directory = "C:\\QUENV98") {
+// Runs the pass over the bytes as a file, for the installation directory and
+// code page of the target.
+Outcome Index(const std::string& bytes, LibraryIndex& index, const NameTarget& target = {DIR10.size(), 1252}) {
   FileHandle file(std::tmpfile());
   EXPECT_TRUE(file) << "no temporary file";
   std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::fflush(file.get());
-  IndexResult result = IndexLibrary(file.get(), directory.c_str(), index, DataCrcs::Check);
+  IndexResult result = IndexLibrary(file.get(), target, index, DataCrcs::Check);
   return {result, index.Problem()};
 }
 
 TEST(LibraryIndexTest, RefusesEveryArchiveTheExtractionCannotTrust) {
   for (const RefusedArchive& c : HostileArchives()) {
     LibraryIndex index;
-    Outcome outcome = Index(c.archive, index, c.directory);
+    Outcome outcome = Index(c.archive, index, TargetOf(c));
     EXPECT_EQ(outcome.result, c.result) << c.why << ": " << outcome.problem;
     EXPECT_NE(outcome.problem.find(c.problem), std::string::npos) << c.why << ": " << outcome.problem;
     EXPECT_EQ(index.Count(), 0u) << c.why << ": a refused archive leaves nothing to extract";
@@ -50,7 +51,7 @@ TEST(LibraryIndexTest, RefusesEveryArchiveTheExtractionCannotTrust) {
 TEST(LibraryIndexTest, AcceptsWhatTheFormatAllows) {
   for (const AcceptedArchive& c : AcceptedArchives()) {
     LibraryIndex index;
-    Outcome outcome = Index(c.archive, index, c.directory);
+    Outcome outcome = Index(c.archive, index, TargetOf(c));
     EXPECT_EQ(outcome.result, IndexResult::Ok) << c.why << ": " << outcome.problem;
     EXPECT_EQ(index.Count(), c.entries) << c.why;
   }
@@ -175,7 +176,8 @@ TEST(LibraryIndexTest, SkippingTheDataReadsTheHeadersAlone) {
     FileHandle file = OpenCounting(source);
     ASSERT_TRUE(file);
     LibraryIndex index;
-    ASSERT_EQ(IndexLibrary(file.get(), DIR10.c_str(), index, DataCrcs::Skip), IndexResult::Ok) << index.Problem();
+    ASSERT_EQ(IndexLibrary(file.get(), {DIR10.size(), 1252}, index, DataCrcs::Skip), IndexResult::Ok)
+        << index.Problem();
     EXPECT_EQ(index.Count(), entries.size());
     EXPECT_EQ(source.read, LIBRARY_HEADER_SIZE + entries.size() * LIBRARY_ENTRY_HEADER_SIZE);
   }
@@ -187,7 +189,7 @@ TEST(LibraryIndexTest, SkippingTheDataReadsTheHeadersAlone) {
     std::fwrite(c.archive.data(), 1, c.archive.size(), file.get());
     std::fflush(file.get());
     LibraryIndex index;
-    const IndexResult result = IndexLibrary(file.get(), c.directory.c_str(), index, DataCrcs::Skip);
+    const IndexResult result = IndexLibrary(file.get(), TargetOf(c), index, DataCrcs::Skip);
     const bool dataDamage = std::string(c.problem) == "data is damaged";
     EXPECT_EQ(result, dataDamage ? IndexResult::Ok : c.result) << c.why << ": " << index.Problem();
   }

@@ -18,6 +18,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+const NameTarget DEFAULT = {DIR10.size(), 1252};
+
 struct Outcome {
   IndexResult result;
   std::string problem;
@@ -30,20 +32,20 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
 }
 
 // The pass over the archive as a file, its data's CRCs read.
-Outcome FilePass(const std::string& bytes, const std::string& directory) {
+Outcome FilePass(const std::string& bytes, const NameTarget& target) {
   FileHandle file(std::tmpfile());
   EXPECT_TRUE(file) << "no temporary file";
   std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::fflush(file.get());
   LibraryIndex index;
-  const IndexResult result = IndexLibrary(file.get(), directory.c_str(), index, DataCrcs::Check);
+  const IndexResult result = IndexLibrary(file.get(), target, index, DataCrcs::Check);
   return {result, index.Problem()};
 }
 
 // The checks fed the bytes in pieces that end at each of the cuts, then the rest.
-Outcome StreamCut(const std::string& bytes, const std::string& directory, const std::vector<std::size_t>& cuts) {
+Outcome StreamCut(const std::string& bytes, const NameTarget& target, const std::vector<std::size_t>& cuts) {
   LibraryStreamCheck check;
-  LibraryStreamBegin(check, directory.c_str());
+  LibraryStreamBegin(check, target);
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t at = 0;
   for (std::size_t cut : cuts) {
@@ -56,40 +58,40 @@ Outcome StreamCut(const std::string& bytes, const std::string& directory, const 
 }
 
 // The checks fed the bytes in pieces of one size, as the expansion's chunks.
-Outcome StreamInPieces(const std::string& bytes, const std::string& directory, std::size_t piece) {
+Outcome StreamInPieces(const std::string& bytes, const NameTarget& target, std::size_t piece) {
   std::vector<std::size_t> cuts;
   for (std::size_t cut = piece; cut < bytes.size(); cut += piece) cuts.push_back(cut);
-  return StreamCut(bytes, directory, cuts);
+  return StreamCut(bytes, target, cuts);
 }
 
 struct Case {
   std::string why;
   std::string archive;
-  std::string directory;
+  NameTarget target;
   IndexResult result;
 };
 
 // Every archive of the tables, accepted and refused.
 std::vector<Case> EveryArchive() {
   std::vector<Case> cases;
-  for (const AcceptedArchive& c : AcceptedArchives()) cases.push_back({c.why, c.archive, c.directory, IndexResult::Ok});
-  for (const RefusedArchive& c : HostileArchives()) cases.push_back({c.why, c.archive, c.directory, c.result});
-  for (const RefusedArchive& c : DamagedCheckedArchives()) cases.push_back({c.why, c.archive, c.directory, c.result});
+  for (const AcceptedArchive& c : AcceptedArchives()) cases.push_back({c.why, c.archive, TargetOf(c), IndexResult::Ok});
+  for (const RefusedArchive& c : HostileArchives()) cases.push_back({c.why, c.archive, TargetOf(c), c.result});
+  for (const RefusedArchive& c : DamagedCheckedArchives()) cases.push_back({c.why, c.archive, TargetOf(c), c.result});
   // Without the marker the same damage is no damage: nothing is checked
   // but what the format itself says.
   std::string unchecked = PlainArchive({{"A.TXT", "alpha"}, {"B.TXT", "beta"}});
   unchecked[LIBRARY_HEADER_SIZE + 100] ^= 1;
   unchecked[unchecked.size() - 1] ^= 1;
-  cases.push_back({"unchecked, bytes changed in unread fields and data", unchecked, DIR10, IndexResult::Ok});
+  cases.push_back({"unchecked, bytes changed in unread fields and data", unchecked, DEFAULT, IndexResult::Ok});
   return cases;
 }
 
 TEST(LibraryStreamCheckTest, JudgesEveryArchiveAsThePassOverTheFile) {
   for (const Case& c : EveryArchive()) {
-    const Outcome file = FilePass(c.archive, c.directory);
+    const Outcome file = FilePass(c.archive, c.target);
     ASSERT_EQ(file.result, c.result) << c.why << ": " << file.problem;
     for (std::size_t piece : {std::size_t{64000}, std::size_t{524}, std::size_t{1}}) {
-      EXPECT_EQ(StreamInPieces(c.archive, c.directory, piece), file) << c.why << ", in pieces of " << piece;
+      EXPECT_EQ(StreamInPieces(c.archive, c.target, piece), file) << c.why << ", in pieces of " << piece;
     }
   }
 }
@@ -118,9 +120,9 @@ TEST(LibraryStreamCheckTest, AnyChunkBoundaryInAnyField) {
       {"a hostile name after good entries", PlainArchive(entries) + Entry("..\\EVIL", "x")},
   };
   for (const auto& c : cases) {
-    const Outcome file = FilePass(c.archive, DIR10);
+    const Outcome file = FilePass(c.archive, DEFAULT);
     for (std::size_t cut = 0; cut <= c.archive.size(); ++cut) {
-      ASSERT_EQ(StreamCut(c.archive, DIR10, {cut}), file) << c.why << ", cut at " << cut;
+      ASSERT_EQ(StreamCut(c.archive, DEFAULT, {cut}), file) << c.why << ", cut at " << cut;
     }
   }
 }
@@ -129,13 +131,13 @@ TEST(LibraryStreamCheckTest, AnyChunkBoundaryInAnyField) {
 // that would pass on their own.
 TEST(LibraryStreamCheckTest, RefusalIsFinal) {
   LibraryStreamCheck check;
-  LibraryStreamBegin(check, DIR10.c_str());
+  LibraryStreamBegin(check, DEFAULT);
   const std::string bad = PlainArchive({{"..\\EVIL", "x"}});
   const std::string good = Entry("A.TXT", "alpha");
   LibraryStreamFeed(check, reinterpret_cast<const unsigned char*>(bad.data()), bad.size());
   LibraryStreamFeed(check, reinterpret_cast<const unsigned char*>(good.data()), good.size());
   EXPECT_EQ(LibraryStreamEnd(check), IndexResult::Invalid);
-  EXPECT_STREQ(check.problem, "a name is not safe to write");
+  EXPECT_STREQ(check.problem, NameFaultText(NameFault::DotOrSpaceEnding));
 }
 
 }  // namespace

@@ -78,7 +78,10 @@ const CodePageKit& CyrillicKit() {
        {L"\u0414\u043E\u043A\u0443\u043C\u0435\u043D\u0442\u044B\\\u0401\u043B\u043A\u0430 \u2014 "
         L"\u043D\u043E\u0432\u043E\u0433\u043E\u0434\u043D\u044F\u044F.txt",
         "1 \xFF\xED\xE2\xE0\xF0\xFF\r\n"},
-       {L"\u0401\u0436\u0438\u043A.txt", ""}},
+       {L"\u0401\u0436\u0438\u043A.txt", ""},
+       // 0xB2 after LPT: a port's name where it is the superscript two (1252),
+       // a file's here, where it is the Cyrillic I.
+       {L"LPT\u0406.txt", "\xCF\xEE\xF0\xF2\r\n"}},
       u8"\u041B\u0438\u0446\u0435\u043D\u0437\u0438\u044F \u2014 1\r\n",
       "\xCB\xE8\xF6\xE5\xED\xE7\xE8\xFF \x97 1\r\n",
       "\xCF\xF0\xE8\xE2\xE5\xF2\r\n",

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "Inject.h"
+
 namespace {
 
 std::string Format(const char* format, va_list args) {
@@ -326,6 +328,11 @@ Screen SetupRun::Next(const std::string& after, DWORD limitMs) {
       },
       limitMs);
   lastSeen_ = screen.window;
+  // Before the program can create a directory: that comes after the pages.
+  if (screen.kind == ScreenKind::Page && !strictDirectories_) {
+    RefuseLongDirectories(process_);
+    strictDirectories_ = true;
+  }
   // A log of the road taken, shown when a scenario fails.
   std::printf("[%lu ms] after %s: %s\n", GetTickCount() - started_, after.c_str(), Describe(screen).c_str());
   return screen;

@@ -79,7 +79,9 @@ const char* IconName(BoxIcon icon);
 std::string Describe(const Screen& screen);
 
 // One run of SETUP.EXE, started with a show state in the current directory
-// or in the one given.
+// or in the one given. Once its first page is up, the program creates
+// directories as Windows does, not as Wine does: no path over 247
+// characters (RefuseLongDirectories).
 class SetupRun {
  public:
   SetupRun(const std::string& exePath, WORD showCommand, const std::string& currentDirectory = "");
@@ -124,6 +126,7 @@ class SetupRun {
   DWORD threadId_ = 0;
   HWND lastSeen_ = nullptr;
   DWORD started_ = 0;
+  bool strictDirectories_ = false;  // the program's CreateDirectoryA is Windows' now
 };
 
 // Identifies a visible wizard page by its controls; 0 if it is none.

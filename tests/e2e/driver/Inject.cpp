@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Harness.h"
+#include "base/Paths.h"
 
 namespace {
 
@@ -126,6 +127,58 @@ void FailImport(HANDLE process, const char* dll, const char* function, std::uint
   AppendValue(code, static_cast<std::uint64_t>(stackArguments) * 4, 2);
 #endif
   PointSlot(process, ImportSlot(process, dll, function), PlaceCode(process, code));
+}
+
+void RefuseLongDirectories(HANDLE process) {
+  const std::uintptr_t slot = ImportSlot(process, "kernel32.dll", "CreateDirectoryA");
+  const auto original = ReadRemote<std::uintptr_t>(process, slot);
+  const std::uintptr_t setLastError = RemoteAddressOf(process, "kernel32.dll", "SetLastError");
+  std::vector<std::uint8_t> code;
+  // Counts the path's characters, then either jumps to the real function
+  // with everything as the caller left it, or sets the error and returns
+  // FALSE.
+#if defined(_WIN64)
+  Append(code, {0x31, 0xC0});              // xor eax, eax (rcx: the path)
+  Append(code, {0x80, 0x3C, 0x01, 0x00});  // count: cmp byte [rcx+rax], 0
+  Append(code, {0x74, 0x05});              // je counted
+  Append(code, {0x48, 0xFF, 0xC0});        // inc rax
+  Append(code, {0xEB, 0xF5});              // jmp count
+  Append(code, {0x48, 0x3D});              // counted: cmp rax, limit
+  AppendValue(code, DIRECTORY_PATH_LIMIT, 4);
+  Append(code, {0x77, 0x0C});  // ja refuse
+  Append(code, {0x48, 0xB8});  // mov rax, original
+  AppendValue(code, original, 8);
+  Append(code, {0xFF, 0xE0});              // jmp rax
+  Append(code, {0x48, 0x83, 0xEC, 0x28});  // refuse: sub rsp, 40: shadow space, the stack aligned
+  Append(code, {0xB9});                    // mov ecx, ERROR_FILENAME_EXCED_RANGE
+  AppendValue(code, ERROR_FILENAME_EXCED_RANGE, 4);
+  Append(code, {0x48, 0xB8});  // mov rax, SetLastError
+  AppendValue(code, setLastError, 8);
+  Append(code, {0xFF, 0xD0});              // call rax
+  Append(code, {0x48, 0x83, 0xC4, 0x28});  // add rsp, 40
+  Append(code, {0x31, 0xC0, 0xC3});        // xor eax, eax; ret
+#else
+  Append(code, {0x8B, 0x54, 0x24, 0x04});  // mov edx, [esp+4]: the path
+  Append(code, {0x31, 0xC0});              // xor eax, eax
+  Append(code, {0x80, 0x3C, 0x02, 0x00});  // count: cmp byte [edx+eax], 0
+  Append(code, {0x74, 0x03});              // je counted
+  Append(code, {0x40});                    // inc eax
+  Append(code, {0xEB, 0xF7});              // jmp count
+  Append(code, {0x3D});                    // counted: cmp eax, limit
+  AppendValue(code, DIRECTORY_PATH_LIMIT, 4);
+  Append(code, {0x77, 0x07});  // ja refuse
+  Append(code, {0xB8});        // mov eax, original
+  AppendValue(code, original, 4);
+  Append(code, {0xFF, 0xE0});  // jmp eax
+  Append(code, {0x68});        // refuse: push ERROR_FILENAME_EXCED_RANGE
+  AppendValue(code, ERROR_FILENAME_EXCED_RANGE, 4);
+  Append(code, {0xB8});  // mov eax, SetLastError
+  AppendValue(code, setLastError, 4);
+  Append(code, {0xFF, 0xD0});        // call eax
+  Append(code, {0x31, 0xC0});        // xor eax, eax
+  Append(code, {0xC2, 0x08, 0x00});  // ret 8: the path and the security attributes
+#endif
+  PointSlot(process, slot, PlaceCode(process, code));
 }
 
 ImportGate::ImportGate(HANDLE process, const char* dll, const char* function) {

@@ -17,6 +17,12 @@
 // real function would.
 void FailImport(HANDLE process, const char* dll, const char* function, std::uintptr_t result, int stackArguments);
 
+// From now on, the program's CreateDirectoryA refuses a path longer than
+// DIRECTORY_PATH_LIMIT characters, with ERROR_FILENAME_EXCED_RANGE, as
+// Windows does; Wine creates such a directory. Shorter paths go to the real
+// function.
+void RefuseLongDirectories(HANDLE process);
+
 // Holds every call of the imported function until Release(), then lets
 // calls through to the real function. A held call gives up waiting after a
 // minute, so a program never hangs on a driver that went away. The function

@@ -293,39 +293,51 @@ void OnlyOneLevelIsCreated(Context& context) {
   ExpectPhase(run.phases[0], EXPANSION_RANGE, ReadsFor(PackArchive(SmallKit()).size()), "the expansion");
 }
 
-// 300 characters typed: the first 258 are the directory, which is created;
-// its archive's path would not fit 260 bytes, so nothing is expanded.
+// 300 characters typed: the first 258 are the directory, which Windows does
+// not create, being longer than 247; its archive's path would not fit 260
+// bytes either, so nothing is expanded.
 void LongDirectoryField(Context& context) {
   WriteMedium(context.workDir);
   std::string taken = context.workDir + "\\";
   taken += std::string(258 - taken.size(), 'L');
   const std::string typed = taken + std::string(300 - taken.size(), 'X');
-  InstallOptions options;
-  const InstallRun run = Install(context, typed, options);
+  const InstallRun run = Install(context, typed);
   ExpectFatalRun(run, CANNOT_OPEN_LIBRARY, "a directory of 258 characters");
-  Expect(IsDirectory(taken), "the directory named by the first 258 characters was not created");
-  Expect(!IsDirectory(taken + "X"), "more than 258 characters of the field were taken");
-  Expect(IsEmptyDirectory(taken), "something was written into the 258-character directory");
+  Expect(!IsDirectory(taken) && !IsDirectory(taken + "X"), "a directory longer than 247 characters was created");
   Expect(run.phases.empty(), "the bar was set up although nothing could be expanded");
 }
 
-// The longest directory whose archive fits its 260-byte path, 250
-// characters, installs (with names short enough to fit below it); one more
-// and nothing is expanded.
+// Windows creates no directory whose path is longer than 247 characters
+// (the harness's CreateDirectoryA refuses it as Windows does). An
+// installation directory of 247 installs, with names that fit below it; one
+// of 248 to 250 is not created, so the archive cannot be written into it:
+// the whole payload is still read, then the extraction finds no archive and
+// nothing is installed. From 251 on the archive's path would not fit its 260
+// bytes, and nothing is expanded.
 void LongestDirectory(Context& context) {
-  const Kit kit = {{"A.TXT", "a"}, {"B\\C.TXT", "c"}};
+  const Kit kit = {{"A.TXT", "a"}, {"B.TXT", "b"}};
+  const std::string archive = PackArchive(kit);
   WriteMedium(context.workDir, kit);
   std::string longest = context.workDir + "\\";
-  longest += std::string(250 - longest.size(), 'L');
+  longest += std::string(247 - longest.size(), 'L');
   const InstallRun run = Install(context, longest);
-  ExpectBothPhases(run, PackArchive(kit).size(), kit.size(), "a directory of 250 characters");
-  ExpectInstalledTree(longest, kit, "a directory of 250 characters");
+  ExpectBothPhases(run, archive.size(), kit.size(), "a directory of 247 characters");
+  ExpectInstalledTree(longest, kit, "a directory of 247 characters");
 
-  const std::string tooLong = longest + "M";
-  const InstallRun refused = Install(context, tooLong);
+  for (const char* extra : {"M", "MMM"}) {
+    const std::string tooLong = longest + extra;
+    const std::string what = "a directory of " + std::to_string(tooLong.size()) + " characters";
+    const InstallRun refused = Install(context, tooLong);
+    ExpectFatalRun(refused, CANNOT_OPEN_LIBRARY, what);
+    Expect(!IsDirectory(tooLong), "%s: the directory was created", what.c_str());
+    Expect(refused.phases.size() == 1, "%s: the bar ran %zu times", what.c_str(), refused.phases.size());
+    ExpectPhase(refused.phases[0], EXPANSION_RANGE, ReadsFor(archive.size()), (what + ", the expansion").c_str());
+  }
+  const std::string beyond = longest + "MMMM";
+  const InstallRun refused = Install(context, beyond);
   ExpectFatalRun(refused, CANNOT_OPEN_LIBRARY, "a directory of 251 characters");
   Expect(refused.phases.empty(), "the bar was set up although nothing could be expanded");
-  Expect(IsDirectory(tooLong) && IsEmptyDirectory(tooLong), "the 251-character directory is not there, empty");
+  Expect(!IsDirectory(beyond), "the 251-character directory was created");
 }
 
 // An empty field: the archive and the kit go to the root of the current
@@ -483,6 +495,14 @@ void DamageSweep(Context& context) {
 // Archives no kit builder of ours would make, each refused before anything
 // is written, with the sentinel beside the directory unchanged.
 void HostileArchives(Context& context) {
+  WriteDocuments(context.workDir);
+  const SweepPlace place = PrepareSweep(context);
+  // The ones that Windows cannot write come after a good entry, which must
+  // not be written either: a directory that cannot be made where the
+  // archive lies, characters no file name holds, and a directory whose
+  // path, 248 characters, Windows does not create.
+  const std::string good = Header() + Entry("GOOD.TXT", "good");
+  const std::string directory248 = StorableName(247 - place.kit.size()) + "\\F.TXT";
   struct {
     const char* why;
     std::string archive;
@@ -501,6 +521,14 @@ void HostileArchives(Context& context) {
       {"a top-level DATA.VNX", Header() + Entry("DATA.VNX", "overwrites the archive")},
       {"a top-level data.vnx", Header() + Entry("GOOD.TXT", "g") + Entry("data.vnx", "overwrites the archive")},
       {"a name ending in a backslash", Header() + Entry("BIN\\", "x")},
+      {"a top-level directory named like the archive", good + Entry("Data.Vnx\\README.TXT", "x")},
+      {"a question mark", good + Entry("DOC\\A?B.TXT", "x")},
+      {"a vertical bar", good + Entry("DOC\\A|B.TXT", "x")},
+      {"a less-than sign", good + Entry("DOC\\A<B.TXT", "x")},
+      {"a greater-than sign", good + Entry("DOC\\A>B.TXT", "x")},
+      {"a quotation mark", good + Entry("DOC\\A\"B.TXT", "x")},
+      {"an asterisk", good + Entry("DOC\\A*B.TXT", "x")},
+      {"a directory's path of 248 characters", good + Entry(directory248, "x")},
       {"a damaged checked archive",
        [] {
          std::string a = PackArchive(SmallKit());
@@ -508,8 +536,6 @@ void HostileArchives(Context& context) {
          return a;
        }()},
   };
-  WriteDocuments(context.workDir);
-  const SweepPlace place = PrepareSweep(context);
   for (const auto& c : cases) {
     RemoveTree(place.kit);
     WriteBytes(context.workDir + "\\DATA.CMP", CompressPayload(c.archive));

@@ -342,9 +342,11 @@ HWND ThroughInstallStep(SetupRun& run, HWND ready, const Context& context, bool 
   Expect(IsWindow(progress) != FALSE, "the progress window was destroyed; it is only to be hidden");
   Expect(!IsWindowVisible(progress), "the progress window is still visible while page 7 is shown");
   HWND bar = GetDlgItem(progress, 1009);
+  // The extraction set the range to its entries and stepped once for each.
   const auto low = Ask(bar, PBM_GETRANGE, TRUE, 0, "PBM_GETRANGE");
+  const auto high = Ask(bar, PBM_GETRANGE, FALSE, 0, "PBM_GETRANGE");
   const auto position = Ask(bar, PBM_GETPOS, 0, 0, "PBM_GETPOS");
-  Expect(low == 0 && position >= 0, "the bar's range starts at %ld and it stands at %ld", static_cast<long>(low),
-         static_cast<long>(position));
+  Expect(low == 0 && position == high, "after the install step the bar's range is %ld to %ld and it stands at %ld",
+         static_cast<long>(low), static_cast<long>(high), static_cast<long>(position));
   return environment;
 }
