@@ -18,6 +18,8 @@ packages=(
   libisofs-dev pkgconf                            # kitpack's CD image
   xorriso genisoimage fuseiso fuse3               # outside readers of the image: isoinfo, xorriso, a FUSE mount
   fonts-wine                                      # the bitmap "MS Sans Serif" of the pictures
+  man-db groff-base                               # kitpack's manual page, rendered by its test
+  dpkg-dev                                        # dpkg-shlibdeps, for kitpack's Debian package
 )
 
 missing=()

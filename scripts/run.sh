@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs SETUP.EXE under Wine on a sample medium: installs what is missing,
-# builds the program and the kit builder, makes the medium from sample/kit,
-# as a folder and as a CD image, and starts the setup. With $DISPLAY set the
+# builds the program and the kit builder, installs the kit builder into
+# build/install as a kit author would, makes the medium from sample/kit with
+# it, as a folder and as a CD image, and starts the setup. With $DISPLAY set the
 # wizard opens in a window there for you to walk, from the folder; without
 # one it runs headless in a virtual X server from the image, mounted
 # read-only as the CD in drive D:, where the test driver walks a whole
@@ -9,9 +10,10 @@
 # each window under build/screenshots/, and then shows what the installation
 # did.
 #
-# The medium carries the SETUP.EXE that ships, the 32-bit one, which runs in a
-# 32-bit Wine prefix. A machine that cannot execute 32-bit programs runs the
-# 64-bit build instead, and says so.
+# The medium carries the SETUP.EXE that ships, the 32-bit one that kitpack
+# carries, which runs in a 32-bit Wine prefix. A machine that cannot execute
+# 32-bit programs runs the 64-bit build instead, given to kitpack with
+# --setup, and says so.
 #
 # Wine has no group converter; a stand-in of the tests takes its place in the
 # prefix's Windows directory and records how it was started.
@@ -21,11 +23,13 @@ root=$PWD
 
 scripts/prereqs.sh
 
+setup=()
 if why=$(tests/e2e/can-run-32bit.sh); then
   preset=win32 arch=win32 loader=/usr/lib/wine/wine
 else
   echo "== this machine cannot run the shipped 32-bit SETUP.EXE ($why): the 64-bit build stands in"
   preset=win64 arch=win64 loader=/usr/lib/wine/wine64
+  setup=(--setup "build/win64/src/SETUP.EXE")
 fi
 for build in native "$preset"; do
   echo "== build: $build"
@@ -34,13 +38,18 @@ for build in native "$preset"; do
 done
 grpconv=$root/build/$preset/tests/e2e/grpconv.exe
 
+echo "== install kitpack: $root/build/install"
+cmake --install build/native --prefix build/install >/dev/null
+kitpack=$root/build/install/bin/kitpack
+"$kitpack" --version
+
 medium=$root/build/sample-medium
 echo "== medium: $medium"
-build/native/src/kit/kitpack medium sample/kit "$medium" --setup "build/$preset/src/SETUP.EXE"
+"$kitpack" medium sample/kit "$medium" "${setup[@]}"
 ls -l "$medium"
 image=$root/build/sample-medium.iso
 echo "== CD image: $image"
-build/native/src/kit/kitpack image sample/kit "$image" --setup "build/$preset/src/SETUP.EXE" --label QUENVAR98
+"$kitpack" image sample/kit "$image" "${setup[@]}" --label QUENVAR98
 
 if [ -n "${DISPLAY:-}" ]; then
   # A prefix of its own, so the run leaves the user's ~/.wine alone; one of

@@ -12,6 +12,7 @@
 
 #include "base/Scoped.h"
 #include "base/SzddHeader.h"
+#include "kit/CarriedSetup.h"
 #include "kit/CdImage.h"
 #include "kit/CodePage.h"
 #include "kit/KitFiles.h"
@@ -218,7 +219,7 @@ int VerifyMedium(const fs::path& medium, const CodePage& codePage) {
 }
 
 // The files of a medium, in the order they are written: DATA.CMP, the
-// texts, and SETUP.EXE when it is given.
+// texts, and SETUP.EXE.
 struct MediumFile {
   std::string name;
   std::vector<std::uint8_t> bytes;
@@ -248,7 +249,7 @@ bool BuildMedium(const fs::path& kit, const fs::path& setup, const std::string& 
     }
   }
   std::vector<std::uint8_t> setupBytes;
-  if (!setup.empty() && !ReadWholeFile(setup, setupBytes, error)) {
+  if (!ReadSetupProgram(setup, setupBytes, error)) {
     Fail(error);
     return false;
   }
@@ -302,7 +303,7 @@ bool BuildMedium(const fs::path& kit, const fs::path& setup, const std::string& 
   medium.archiveBytes = archive.size();
   medium.files.push_back({MEDIUM_PAYLOAD, std::move(compressed)});
   for (std::size_t i = 0; i < texts.size(); ++i) medium.files.push_back({MEDIUM_TEXT_FILES[i], std::move(texts[i])});
-  if (!setup.empty()) medium.files.push_back({MEDIUM_SETUP, std::move(setupBytes)});
+  medium.files.push_back({MEDIUM_SETUP, std::move(setupBytes)});
   return true;
 }
 

@@ -11,19 +11,19 @@
 class CodePage;
 
 // A whole setup medium from a kit folder: its files/ tree packed, compressed
-// and checked as DATA.CMP, beside LICENSE.TXT, README.TXT, SHELLINK.DAT and,
-// when setup is not empty, SETUP.EXE. Each text is converted into the code
-// page when it is UTF-8 with characters past ASCII, and copied as it is
-// otherwise. The shortcut list is checked against the tree first, as setup
-// will read both.
+// and checked as DATA.CMP, beside LICENSE.TXT, README.TXT, SHELLINK.DAT and
+// SETUP.EXE (the file setup, or the one kitpack carries when setup is empty).
+// Each text is converted into the code page when it is UTF-8 with characters
+// past ASCII, and copied as it is otherwise. The shortcut list is checked
+// against the tree first, as setup will read both.
 int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path& outDir,
                   const std::filesystem::path& setup, const CodePage& codePage);
 
-// The same medium as an ISO 9660 CD image in one file: SETUP.EXE (required
-// here), DATA.CMP and the texts in its root under their 8.3 names. The volume
-// label is labelOption upper-cased, or, when that is empty, the kit folder's
-// name made into one. Every timestamp is SOURCE_DATE_EPOCH when it is set, a
-// fixed date otherwise, so that the same kit gives the same bytes.
+// The same medium as an ISO 9660 CD image in one file: SETUP.EXE, DATA.CMP
+// and the texts in its root under their 8.3 names. The volume label is
+// labelOption upper-cased, or, when that is empty, the kit folder's name made
+// into one. Every timestamp is SOURCE_DATE_EPOCH when it is set, a fixed date
+// otherwise, so that the same kit gives the same bytes.
 int ImageCommand(const std::filesystem::path& kit, const std::filesystem::path& image,
                  const std::filesystem::path& setup, const std::string& labelOption, const CodePage& codePage);
 

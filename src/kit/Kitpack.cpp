@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "kit/CarriedSetup.h"
 #include "kit/CodePage.h"
 #include "kit/KitCommands.h"
 
@@ -20,11 +21,12 @@ const char USAGE[] =
     "      Builds a setup medium in OUTDIR from the kit folder KITDIR: its files/\n"
     "      tree packed and compressed into DATA.CMP, and its LICENSE.TXT,\n"
     "      README.TXT and SHELLINK.DAT copied, each converted into the code page\n"
-    "      when it is UTF-8 with characters past ASCII; SETUP.EXE too when given.\n"
+    "      when it is UTF-8 with characters past ASCII; and SETUP.EXE, the one\n"
+    "      kitpack carries (see --version) unless --setup names another.\n"
     "      Every item line of SHELLINK.DAT must have three fields, name a file or\n"
     "      directory of the tree in its second (with a leading backslash), and\n"
     "      fit setup's limits below C:\\QUENV98.\n"
-    "  kitpack image KITDIR OUT.ISO --setup SETUP.EXE [--label LABEL] [--codepage N]\n"
+    "  kitpack image KITDIR OUT.ISO [--setup SETUP.EXE] [--label LABEL] [--codepage N]\n"
     "      Builds the same medium as an ISO 9660 CD image, for a CD writer, an\n"
     "      emulator or a virtual machine: SETUP.EXE, DATA.CMP, LICENSE.TXT,\n"
     "      README.TXT and SHELLINK.DAT in its root. LABEL (1 to 32 of A-Z, 0-9\n"
@@ -49,6 +51,9 @@ const char USAGE[] =
     "  kitpack extract FILE -C DIR [--codepage N]\n"
     "      Writes every entry of a verified archive or payload below DIR.\n"
     "  kitpack --help\n"
+    "  kitpack --version\n"
+    "      Prints kitpack's version and the size and CRC-32 of the SETUP.EXE it\n"
+    "      carries.\n"
     "\n"
     "--codepage N: the ANSI code page of the Windows machines the kit is for,\n"
     "which setup reads every name and text in (default 1252, Western Europe;\n"
@@ -116,6 +121,10 @@ int main(int argc, char** argv) {
       std::fputs(USAGE, stdout);
       return 0;
     }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::fputs(VersionText().c_str(), stdout);
+      return 0;
+    }
   }
   if (argc < 2) return Usage("no subcommand given");
   const std::string command = argv[1];
@@ -124,7 +133,7 @@ int main(int argc, char** argv) {
   if (!ParseArguments(argc, argv, args, problem)) return Usage(problem);
 
   // Which positional arguments and options each subcommand takes.
-  enum Setup { NO_SETUP, SETUP_ALLOWED, SETUP_NEEDED };
+  enum Setup { NO_SETUP, SETUP_ALLOWED };
   struct Shape {
     const char* name;
     std::size_t positional;
@@ -133,7 +142,7 @@ int main(int argc, char** argv) {
     bool label, codePage;
   };
   static const Shape SHAPES[] = {
-      {"medium", 2, false, false, SETUP_ALLOWED, false, true}, {"image", 2, false, false, SETUP_NEEDED, true, true},
+      {"medium", 2, false, false, SETUP_ALLOWED, false, true}, {"image", 2, false, false, SETUP_ALLOWED, true, true},
       {"pack", 1, true, false, NO_SETUP, false, true},         {"compress", 1, true, false, NO_SETUP, false, false},
       {"list", 1, false, false, NO_SETUP, false, true},        {"verify", 1, false, false, NO_SETUP, false, true},
       {"extract", 1, false, true, NO_SETUP, false, true},
@@ -152,8 +161,6 @@ int main(int argc, char** argv) {
     return Usage(command + (shape->directory ? " needs" : " takes no") + " -C");
   }
   if (shape->setup == NO_SETUP && !args.setup.empty()) return Usage(command + " takes no --setup");
-  // A CD without the setup program would not install.
-  if (shape->setup == SETUP_NEEDED && args.setup.empty()) return Usage(command + " needs --setup");
   if (!shape->label && !args.label.empty()) return Usage(command + " takes no --label");
   if (!shape->codePage && !args.codePage.empty()) return Usage(command + " takes no --codepage");
 

@@ -1,9 +1,11 @@
 // kitpack end to end: the program as a shipper's script runs it.
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -153,7 +155,7 @@ TEST_F(KitpackTest, HelpNamesEverySubcommand) {
   Outcome run = Kitpack({"--help"});
   EXPECT_EQ(run.status, 0);
   for (const char* word : {"medium", "image", "pack", "compress", "list", "verify", "extract", "--setup", "--label",
-                           "-o", "-C", "--codepage", "1252"}) {
+                           "-o", "-C", "--codepage", "1252", "--version"}) {
     EXPECT_NE(run.out.find(word), std::string::npos) << word;
   }
 }
@@ -171,7 +173,6 @@ TEST_F(KitpackTest, WrongUsageExitsWithTwo) {
       {"extract", "a"},
       {"medium", "kit"},
       {"medium", "kit", "out", "--label", "KIT"},
-      {"image", "kit", "out.iso"},
       {"image", "kit", "--setup", "SETUP.EXE"},
       {"compress", "a", "-x", "b"},
       {"compress", "a", "-o", "b", "--codepage", "1252"},
@@ -238,6 +239,29 @@ TEST_F(KitpackTest, MediumThenVerifyListAndExtract) {
   EXPECT_EQ(Kitpack({"verify", compressed.string()}).status, 0);
 }
 
+// Without --setup, medium and image write the SETUP.EXE that kitpack
+// carries, the one whose size and CRC-32 --version prints.
+TEST_F(KitpackTest, MediumAndImageCarryTheSetupThatVersionNames) {
+  fs::path kit = MakeKit("kit");
+  Outcome made = Kitpack({"medium", kit.string(), (dir_ / "medium").string()});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const std::string carried = ReadFile(dir_ / "medium/SETUP.EXE");
+  ASSERT_EQ(carried.substr(0, 2), "MZ") << "the medium has no Windows program as SETUP.EXE";
+  char identity[128];
+  std::snprintf(identity, sizeof identity, "kitpack %s\nSETUP.EXE carried: %zu bytes, CRC-32 %08lx\n", KITPACK_VERSION,
+                carried.size(), crc32(0, reinterpret_cast<const Bytef*>(carried.data()), carried.size()));
+  Outcome version = Kitpack({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, identity);
+
+  fs::path image = dir_ / "KIT.ISO";
+  made = Kitpack({"image", kit.string(), image.string()});
+  ASSERT_EQ(made.status, 0) << made.err;
+  Outcome setup = Shell("isoinfo -i " + Quote(image.string()) + " -x '/SETUP.EXE;1'");
+  EXPECT_EQ(setup.status, 0) << setup.err;
+  EXPECT_TRUE(setup.out == carried) << "the image's SETUP.EXE is not the one kitpack carries";
+}
+
 TEST_F(KitpackTest, SameKitGivesTheSamePayload) {
   fs::path first = MakeKit("first");
   fs::path second = MakeKit("second", true);
@@ -274,6 +298,12 @@ TEST_F(KitpackTest, FailuresNameTheFileAndLeaveNoOutput) {
   Outcome setup = Kitpack({"medium", kit.string(), medium.string(), "--setup", (dir_ / "NOSETUP.EXE").string()});
   EXPECT_EQ(setup.status, 1);
   EXPECT_NE(setup.err.find("NOSETUP.EXE: no such file"), std::string::npos) << setup.err;
+  // A medium whose setup program cannot start is no medium.
+  WriteFile(dir_ / "SETUP.TXT", "setup notes");
+  Outcome notProgram = Kitpack({"medium", kit.string(), medium.string(), "--setup", (dir_ / "SETUP.TXT").string()});
+  EXPECT_EQ(notProgram.status, 1);
+  EXPECT_NE(notProgram.err.find("SETUP.TXT: not a Windows program"), std::string::npos) << notProgram.err;
+  EXPECT_EQ(Others(medium, {"DATA.CMP"}), std::vector<std::string>{});
 
   Outcome missing = Kitpack({"compress", (dir_ / "absent").string(), "-o", (dir_ / "out.cmp").string()});
   EXPECT_EQ(missing.status, 1);
@@ -899,6 +929,7 @@ TEST_F(KitpackTest, ImageBytesComeFromTheKitAndSourceDateEpochOnly) {
 // was there before as it was, with nothing beside it.
 TEST_F(KitpackTest, ImageFailuresLeaveNoImage) {
   WriteFile(dir_ / "SETUP.EXE", "MZ setup");
+  WriteFile(dir_ / "SETUP.TXT", "setup notes");
   const fs::path out = dir_ / "OUT";
   fs::create_directories(out / "AN.ISO");
   WriteFile(out / "QV.ISO", "the image made before");
@@ -913,6 +944,7 @@ TEST_F(KitpackTest, ImageFailuresLeaveNoImage) {
   } rows[] = {
       {"no README.TXT in the kit", "README.TXT", "OUT/QV.ISO", "SETUP.EXE", {}, "", "README.TXT: no such file"},
       {"no setup program", nullptr, "OUT/QV.ISO", "NOSETUP.EXE", {}, "", "NOSETUP.EXE: no such file"},
+      {"a setup program that is none", nullptr, "OUT/QV.ISO", "SETUP.TXT", {}, "", "SETUP.TXT: not a Windows program"},
       {"a label with a blank", nullptr, "OUT/QV.ISO", "SETUP.EXE", {"--label", "QV 98"}, "", "--label \"QV 98\""},
       {"SOURCE_DATE_EPOCH not a count of seconds",
        nullptr,
