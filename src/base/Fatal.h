@@ -11,6 +11,10 @@
 #define FATAL_EXTRACT_FILE "Cannot extract file"
 #define FATAL_SHORTCUT_LIST "Cannot create shortcuts (missing data file)"
 #define FATAL_SHORTCUT_INI "Cannot create shortcuts (unable to write temporary file)"
+// Formats: a system DLL that cannot be loaded, by its file name; a function
+// that it lacks, by the function's name and then the DLL's.
+#define FATAL_SYSTEM_LIBRARY "Cannot load system library %s"
+#define FATAL_SYSTEM_FUNCTION "Cannot find %s in system library %s"
 
 // Shows the message in a "Fatal Error" box, repaints the desktop and ends
 // the process with exit code 0.

@@ -11,6 +11,7 @@
 #include "base/Transfer.h"
 #include "payload/InstallTarget.h"
 #include "payload/LibraryStreamCheck.h"
+#include "payload/Lz32.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ void ExpandPayload(HWND window) {
   OFSTRUCT sourceInfo = {};
   const HFILE source = OpenFile(PAYLOAD_NAME, &sourceInfo, OF_READ);
   const std::int64_t stated = StatedLength(source);
-  LzHandle expansion(LZInit(source));
+  Lz32Handle expansion(Lz32().init(source));
   if (!expansion.Valid() && source != HFILE_ERROR) _lclose(source);
 
   // An installation directory too long for the archive's path would cut it
@@ -92,7 +93,7 @@ void ExpandPayload(HWND window) {
 
   std::int64_t expanded = 0;
   for (;;) {
-    const INT n = LZRead(expansion.Get(), buffer.get(), TRANSFER_CHUNK);
+    const INT n = Lz32().read(expansion.Get(), buffer.get(), TRANSFER_CHUNK);
     if (n < 0) ReportFatal(FATAL_DECOMPRESSION);
     // A write that fails or falls short (a full disk) would leave an archive
     // that is cut short; nothing after it could be trusted.

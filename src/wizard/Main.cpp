@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "base/Entry.h"
+#include "base/SystemLibrary.h"
 #include "wizard/Screen.h"
 #include "wizard/Sequencer.h"
 
@@ -16,7 +17,9 @@ int ShowCommand;
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   AppInstance = instance;
   ShowCommand = showCommand;
-  InitCommonControls();  // registers the progress bar class of the install step
+  // Registers the progress bar class of the install step; the DLL stays
+  // loaded, and so the class registered, for the whole run.
+  FunctionAs<decltype(&InitCommonControls)>(SystemFunction("COMCTL32.DLL", "InitCommonControls"))();
   RunWizard();
   RedrawDesktop();
   return 0;
@@ -28,8 +31,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 // itself up when it is loaded, so this is all that the start needs: the
 // instance and the show state the program was started with, and the
 // runtime's normal exit with WinMain's result, which flushes open streams.
-// The command line is not read, so none is handed on.
+// The command line is not read, so none is handed on. Before all of it, the
+// search for DLLs is kept to the system directory: nothing has loaded a DLL
+// on the program's behalf yet but the system's loader, for its static
+// imports, which every Windows protects.
 extern "C" void SetupEntry() {
+  RestrictLibrarySearch();
   STARTUPINFOA startup;
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);

@@ -3,13 +3,19 @@
 
   check-setup.py imports EXE EXPORTS_LIST
       Every function the program imports is one that Windows 95 (with
-      msvcrt.dll), 98, ME and NT 4.0 all export, by the list.
+      msvcrt.dll), 98, ME and NT 4.0 all export, by the list, from a DLL
+      that every Windows protects from a copy planted beside the program.
   check-setup.py header EXE
       The image, operating system and subsystem versions in the header are
       4.0 or less, and the program is a Windows GUI program.
   check-setup.py shipped EXE LIMIT
       The file is at most LIMIT bytes and carries no symbols or debug
       sections (its debug information stays in the build tree).
+  check-setup.py manifest EXE
+      The one manifest resource (type 24, id 1) parses, asks for
+      administrator rights without UI access, names Windows Vista to 10 as
+      supported, declares the program DPI-aware, declares one namespace in
+      its trustInfo, and depends on no version of the common controls.
   check-setup.py instructions EXE DEBUG_FILE OBJDUMP NM
       No instruction beyond the i486 in any function reachable from the
       entry point, and no static initialiser that nothing would run.
@@ -21,6 +27,7 @@ import re
 import struct
 import subprocess
 import sys
+import xml.parsers.expat
 import zlib
 
 
@@ -114,6 +121,35 @@ class PeImage:
         return found
 
 
+    def resources(self):
+        """{(type, name): [data of each language]}; numbered ones as ints."""
+        base, size = self.directories[2] if len(self.directories) > 2 else (0, 0)
+        found = {}
+        if not size:
+            return found
+
+        def name_of(field):
+            if not field & 0x80000000:
+                return field
+            at = base + (field & 0x7FFFFFFF)
+            length = struct.unpack("<H", self.read(at, 2))[0]
+            return self.read(at + 2, 2 * length).decode("utf-16-le")
+
+        def entries(offset):
+            named, numbered = struct.unpack_from("<HH", self.read(base + offset, 16), 12)
+            for i in range(named + numbered):
+                field, target = struct.unpack("<II", self.read(base + offset + 16 + 8 * i, 8))
+                yield name_of(field), target
+
+        # Three levels: type, name, language; then the data's place.
+        for kind, names in entries(0):
+            for name, languages in entries(names & 0x7FFFFFFF):
+                for _, leaf in entries(languages & 0x7FFFFFFF):
+                    rva, length = struct.unpack("<II", self.read(base + leaf, 8))
+                    found.setdefault((kind, name), []).append(self.read(rva, length))
+        return found
+
+
 def read_exports_list(path):
     allowed = {}
     dll = None
@@ -133,14 +169,26 @@ def read_exports_list(path):
     return allowed
 
 
+# The DLLs that Windows loads only from the system directory, whatever lies
+# beside the program (its known DLLs), and that every Windows has. Any other
+# DLL imported by name would be taken from the program's own folder first
+# (a kit's download folder, a copied CD) before the program's code runs.
+PROTECTED_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll"}
+
+
 def check_imports(exe, exports_list):
     allowed = read_exports_list(exports_list)
     imports = PeImage(exe).imports()
     if not imports:
         fail(f"{exe} imports nothing: its import table was not read")
+    dlls = sorted({d.lower() for d, _ in imports})
+    print(f"{exe}: {len(imports)} imports from {len(dlls)} DLLs: " + ", ".join(dlls))
+    unprotected = [dll for dll in dlls if dll not in PROTECTED_DLLS]
+    if unprotected:
+        fail(f"{exe} imports from DLLs that a copy planted beside it would stand in for: " +
+             ", ".join(unprotected) + " (load them by their full path in the system directory)")
     missing = [f"{dll}!{function}" for dll, function in imports
                if function not in allowed.get(dll.lower(), set())]
-    print(f"{exe}: {len(imports)} imports from {len({d.lower() for d, _ in imports})} DLLs")
     if missing:
         fail(f"{exe} imports what Windows 95, 98, ME or NT 4.0 does not export "
              f"(not in {exports_list}):\n  " + "\n  ".join(missing))
@@ -179,6 +227,105 @@ def check_shipped(exe, limit):
         problems.append(f"it carries a symbol table of {image.symbol_count} symbols")
     if problems:
         fail(f"{exe} is not as it should ship: " + "; ".join(problems))
+
+
+class XmlNode:
+    """An element of a parsed document: its namespace and local name, its
+    attributes, the namespaces it declares, its text and its children."""
+
+    def __init__(self, name, attributes, declared):
+        self.namespace, _, self.local = name.rpartition(" ")
+        self.attributes = {key.rpartition(" ")[2]: value for key, value in attributes.items()}
+        self.declared = declared
+        self.text = ""
+        self.children = []
+
+    def walk(self):
+        yield self
+        for child in self.children:
+            yield from child.walk()
+
+    def find(self, namespaces, local):
+        return [n for n in self.walk() if n.local == local and n.namespace in namespaces]
+
+
+def parse_xml(data):
+    """The root XmlNode; namespaces resolved, each declaration counted on the
+    element that makes it."""
+    parser = xml.parsers.expat.ParserCreate(namespace_separator=" ")
+    stack, declarations, root = [], [], []
+
+    def start(name, attributes):
+        node = XmlNode(name, attributes, len(declarations))
+        declarations.clear()
+        (stack[-1].children if stack else root).append(node)
+        stack.append(node)
+
+    parser.StartNamespaceDeclHandler = lambda prefix, uri: declarations.append(uri)
+    parser.StartElementHandler = start
+    parser.EndElementHandler = lambda name: stack.pop()
+    parser.CharacterDataHandler = lambda text: stack and setattr(stack[-1], "text", stack[-1].text + text)
+    parser.Parse(data, True)
+    return root[0]
+
+
+ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
+ASM_V2_V3 = {"urn:schemas-microsoft-com:asm.v2", "urn:schemas-microsoft-com:asm.v3"}
+COMPATIBILITY = {"urn:schemas-microsoft-com:compatibility.v1"}
+WINDOWS_SETTINGS_2005 = {"http://schemas.microsoft.com/SMI/2005/WindowsSettings"}
+# The systems' identifiers in the compatibility section.
+SUPPORTED_OS = {
+    "{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Windows Vista",
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11",
+}
+
+
+def manifest_problems(data):
+    try:
+        root = parse_xml(data)
+    except xml.parsers.expat.ExpatError as e:
+        return [f"it does not parse: {e}"]
+    problems = []
+    if (root.namespace, root.local) != (ASM_V1, "assembly"):
+        problems.append(f"its root is {root.local} in '{root.namespace}', not assembly in '{ASM_V1}'")
+    levels = [(n.attributes.get("level"), n.attributes.get("uiAccess"))
+              for t in root.find(ASM_V2_V3, "trustInfo") for n in t.find(ASM_V2_V3, "requestedExecutionLevel")]
+    if levels != [("requireAdministrator", "false")]:
+        problems.append(f"its execution levels (level, uiAccess) are {levels}, "
+                        "not one requireAdministrator with uiAccess false inside trustInfo")
+    for trust in root.find(ASM_V2_V3 | {ASM_V1}, "trustInfo"):
+        count = sum(n.declared for n in trust.walk())
+        if count != 1:
+            problems.append(f"its trustInfo declares {count} namespaces, not one")
+    systems = sorted(n.attributes.get("Id", "").lower() for c in root.find(COMPATIBILITY, "compatibility")
+                     for n in c.find(COMPATIBILITY, "supportedOS"))
+    if systems != sorted(SUPPORTED_OS):
+        named = [SUPPORTED_OS.get(s, s) for s in systems]
+        problems.append(f"it names as supported {named}, not {list(SUPPORTED_OS.values())}")
+    aware = [n.text.strip().lower() for n in root.find(WINDOWS_SETTINGS_2005, "dpiAware")]
+    if aware != ["true"]:
+        problems.append(f"its dpiAware settings are {aware}, not one true")
+    controls = [n for n in root.find({ASM_V1}, "assemblyIdentity")
+                if n.attributes.get("name", "").lower() == "microsoft.windows.common-controls"]
+    if controls:
+        problems.append("it depends on the common controls of version " + controls[0].attributes.get("version", "?"))
+    return problems
+
+
+def check_manifest(exe):
+    manifests = {name: data for (kind, name), data in PeImage(exe).resources().items() if kind == 24}
+    if list(manifests) != [1] or len(manifests[1]) != 1:
+        fail(f"{exe} has not one manifest with id 1 in one language: its manifests are "
+             f"{[(name, len(data)) for name, data in manifests.items()]} (id, languages)")
+    data = manifests[1][0]
+    print(f"{exe}: a manifest of {len(data)} bytes")
+    print(data.decode("utf-8", "replace"))
+    problems = manifest_problems(data)
+    if problems:
+        fail(f"{exe}'s manifest is not what the program must tell Windows:\n  " + "\n  ".join(problems))
 
 
 # Instructions no i486 has: conditional moves (Pentium Pro), the FPU's
@@ -331,7 +478,7 @@ def check_instructions(exe, debug_file, objdump, nm):
 
 
 def main(argv):
-    usage = "usage: check-setup.py imports EXE LIST | header EXE | shipped EXE LIMIT | " \
+    usage = "usage: check-setup.py imports EXE LIST | header EXE | shipped EXE LIMIT | manifest EXE | " \
             "instructions EXE DEBUG_FILE OBJDUMP NM"
     if len(argv) < 3:
         fail(usage)
@@ -342,6 +489,8 @@ def main(argv):
         check_header(exe)
     elif what == "shipped" and len(argv) == 4:
         check_shipped(exe, int(argv[3]))
+    elif what == "manifest" and len(argv) == 3:
+        check_manifest(exe)
     elif what == "instructions" and len(argv) == 6:
         check_instructions(exe, argv[3], argv[4], argv[5])
     else:

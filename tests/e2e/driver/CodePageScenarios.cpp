@@ -183,14 +183,6 @@ void ExpectInstalledUnderTheirNames(const std::string& dir, const CodePageKit& k
 
 // ---- kitpack.exe -----------------------------------------------------------
 
-std::string BesideTheDriver(const char* name) {
-  char path[MAX_PATH];
-  const DWORD got = GetModuleFileNameA(nullptr, path, sizeof path);
-  Expect(got > 0 && got < sizeof path, "the driver cannot tell where it lies");
-  std::string dir(path, got);
-  return dir.substr(0, dir.find_last_of('\\') + 1) + name;
-}
-
 // Runs kitpack.exe with the arguments, its output going to the driver's.
 void RunKitpack(const std::string& arguments) {
   const std::string program = BesideTheDriver("kitpack.exe");

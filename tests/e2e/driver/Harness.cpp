@@ -158,6 +158,14 @@ std::string Printable(const std::string& text) {
   return out;
 }
 
+std::string BesideTheDriver(const char* name) {
+  char path[MAX_PATH];
+  const DWORD got = GetModuleFileNameA(nullptr, path, sizeof path);
+  Expect(got > 0 && got < sizeof path, "the driver cannot tell where it lies");
+  std::string dir(path, got);
+  return dir.substr(0, dir.find_last_of('\\') + 1) + name;
+}
+
 std::vector<Control> ReadControls(HWND dialog) {
   std::vector<Control> controls;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

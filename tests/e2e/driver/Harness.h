@@ -42,6 +42,10 @@ std::string StoredText(HWND window);
 std::string ClassOf(HWND window);
 std::string Printable(const std::string& text);  // escapes control characters for messages
 
+// The path of a file of the test build that lies beside the driver (the
+// probe, kitpack.exe, the planted DLL and its control).
+std::string BesideTheDriver(const char* name);
+
 struct Control {
   HWND window;
   int id;

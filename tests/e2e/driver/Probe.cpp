@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string ProbePath() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string dir(path, length);
-  return dir.substr(0, dir.find_last_of('\\') + 1) + "probe.dll";
-}
-
 std::string Describe(const ProbeRecord& r) {
   char text[160];
   if (r.kind == ProbeKind::Pumped) {
@@ -71,7 +64,7 @@ ProgressProbe::ProgressProbe(const SetupRun& run) {
   if (!log_) Fail("cannot map the progress probe's shared memory (error %lu)", GetLastError());
   // The program loads the probe as its thread takes a message through the
   // message hook (see the probe); the message posted here is one to take.
-  const std::string path = ProbePath();
+  const std::string path = BesideTheDriver("probe.dll");
   HMODULE probe = LoadLibraryA(path.c_str());
   if (!probe) Fail("cannot load %s (error %lu)", path.c_str(), GetLastError());
   const auto hookProc = reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(probe, "ProbeMessageHook")));

@@ -349,6 +349,7 @@ const std::vector<Scenario>& Scenarios() {
     for (const Scenario& s : InstallScenarios()) scenarios.push_back(s);
     for (const Scenario& s : IntegrationScenarios()) scenarios.push_back(s);
     for (const Scenario& s : CodePageScenarios()) scenarios.push_back(s);
+    for (const Scenario& s : LibraryScenarios()) scenarios.push_back(s);
     return scenarios;
   }();
   return all;

@@ -21,6 +21,7 @@ const std::vector<Scenario>& WizardScenarios();
 const std::vector<Scenario>& InstallScenarios();
 const std::vector<Scenario>& IntegrationScenarios();
 const std::vector<Scenario>& CodePageScenarios();
+const std::vector<Scenario>& LibraryScenarios();
 
 // A walk through a real medium that pictures every window; no test of its own.
 void Tour(Context& context);
