@@ -620,7 +620,7 @@ void SixteenBitEntryRange(Context& context) {
   WriteMedium(context.workDir, kit);
   const std::string archive = PackArchive(kit);
   InstallOptions options;
-  options.limitMs = 180000;
+  options.limitMs = 240000;
   const InstallRun run = Install(context, KitDir(context), options);
   Expect(run.completed, "65,536 entries: the installation said \"%s\"", run.fatal.c_str());
   Expect(run.phases.size() == 2, "the bar ran %zu times", run.phases.size());
