@@ -109,8 +109,9 @@ TEST(EntryNameTest, RefusesWhatLeavesTheDirectoryOrNamesADevice) {
 }
 
 // Windows reads a name's bytes in the machine's ANSI code page: what a byte
-// is, and so whether COM or LPT with it names a port, or whether it is a
-// character no file name holds, depends on the code page.
+// is, and so whether COM or LPT with it names a port, whether it is a
+// character no file name holds, or whether it separates, depends on the code
+// page.
 TEST(EntryNameTest, CharactersAreReadInTheCodePage) {
   const NameFault ok = NameFault::None;
   const NameFault device = NameFault::DeviceName;
@@ -145,24 +146,10 @@ TEST(EntryNameTest, CharactersAreReadInTheCodePage) {
       {932, "\xb2\x7c.TXT", NameFault::ReservedCharacter, "a half-width katakana stands alone"},
       {949, "\xb0\x7c.TXT", NameFault::ReservedCharacter, "0x7C cannot follow a lead byte in Korean"},
       {932, "\x83:x", NameFault::ReservedCharacter, "a colon cannot be a second byte"},
-  };
-  for (const auto& c : cases) {
-    const NameTarget target = {10, c.codePage};
-    EXPECT_EQ(CheckEntryName(c.name.c_str(), target), c.fault) << c.codePage << ", " << c.why;
-  }
-}
-
-// Only a backslash or a slash that is a character of its own separates: in
-// 932, 936 and 950 the second byte of a character may be 0x5C. A character
-// cut short is refused, as the platform would read it as another or none.
-TEST(EntryNameTest, SeparatorsAreCharactersOfTheCodePage) {
-  const NameFault ok = NameFault::None;
-  struct {
-    unsigned codePage;
-    std::string name;
-    NameFault fault;
-    const char* why;
-  } cases[] = {
+      // Only a backslash or a slash that is a character of its own
+      // separates: in 932, 936 and 950 the second byte of a character may
+      // be 0x5C. A character cut short is refused, as the platform would
+      // read it as another or none.
       {932, "\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt", ok, "ソフト\\表示.txt"},
       {932, "\x95\x5C", ok, "表 alone: its 0x5C ends no component"},
       {1252, "\x95\x5C", NameFault::EmptyComponent, "in 1252 the same bytes end with a separator"},

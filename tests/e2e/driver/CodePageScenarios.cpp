@@ -278,16 +278,7 @@ void RunKitpack(const std::string& arguments) {
 
 // ---- the prefix's files -----------------------------------------------------
 
-std::string InWindows(const char* name) {
-  char windows[MAX_PATH];
-  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
-  Expect(got > 0 && got < sizeof windows, "the driver cannot tell the Windows directory");
-  return std::string(windows) + "\\" + name;
-}
-
 std::string SetupIni() { return InWindows("SETUP.INI"); }
-// The batch files lie in the root of the Windows directory's drive.
-std::string OnWindowsDrive(const char* name) { return InWindows("").substr(0, 1) + ":\\" + name; }
 
 bool ConverterRuns() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
