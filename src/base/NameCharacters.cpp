@@ -4,6 +4,17 @@ namespace {
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
 
+// Whether the byte may follow a lead byte in the code page.
+bool IsTrailByte(unsigned codePage, unsigned char byte) {
+  switch (codePage) {
+    case 932: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFC);
+    case 936: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFE);
+    case 949: return InRange(byte, 0x41, 0x5A) || InRange(byte, 0x61, 0x7A) || InRange(byte, 0x81, 0xFE);
+    case 950: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0xA1, 0xFE);
+    default: return false;
+  }
+}
+
 }  // namespace
 
 bool IsLeadByte(unsigned codePage, unsigned char byte) {
@@ -12,16 +23,6 @@ bool IsLeadByte(unsigned codePage, unsigned char byte) {
     case 936:
     case 949:
     case 950: return InRange(byte, 0x81, 0xFE);
-    default: return false;
-  }
-}
-
-bool IsTrailByte(unsigned codePage, unsigned char byte) {
-  switch (codePage) {
-    case 932: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFC);
-    case 936: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFE);
-    case 949: return InRange(byte, 0x41, 0x5A) || InRange(byte, 0x61, 0x7A) || InRange(byte, 0x81, 0xFE);
-    case 950: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0xA1, 0xFE);
     default: return false;
   }
 }

@@ -1,8 +1,8 @@
 // Names read character by character in an ANSI code page. In the
 // double-byte code pages (932, 936, 949, 950) a character may take two
-// bytes, and in 932, 936 and 950 its second byte may be that of '\' or '/':
-// only a character that is one of those ends a component of a name, never
-// the second byte of another. Every walk that splits a name or looks for a
+// bytes, and in 932, 936 and 950 its second byte may be that of '\': only a
+// '\' or a '/' that is a character of its own ends a component of a name,
+// never the second byte of another. Every walk that splits a name or looks for a
 // separator in it goes through here, the installer's checks and its writer
 // and the kit builder's alike, so that all of them split a name at the same
 // places.
@@ -12,9 +12,6 @@
 // Whether the byte begins a two-byte character in the code page; never in a
 // single-byte one.
 bool IsLeadByte(unsigned codePage, unsigned char byte);
-
-// Whether the byte may follow a lead byte in the code page.
-bool IsTrailByte(unsigned codePage, unsigned char byte);
 
 // How many bytes the character at text takes, of the left (1 or more) that
 // remain: 2 for a lead byte followed by a byte that may follow it, 1
