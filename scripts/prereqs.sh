@@ -11,7 +11,7 @@ packages=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   python3                                         # reads the shipped SETUP.EXE
   wine wine64 wine32:i386 xvfb xauth x11-utils    # the Win32 platform the tests run on, 32 and 64 bits
-  locales                                         # locale sources for a Wine session in code page 1251
+  locales                                         # locale sources for Wine sessions in code pages 1251, 932, 950
   imagemagick                                     # screenshots to PNG
   mscompress libmspack-dev                        # independent SZDD coder and decoders
   zlib1g-dev libz-mingw-w64-dev                   # CRC-32 of the archive, native and for Windows

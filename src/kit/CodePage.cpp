@@ -4,15 +4,39 @@
 #include <cstdio>
 
 #include "base/Ascii.h"
+#include "base/NameCharacters.h"
 #include "kit/CodePageSystem.h"
 
 namespace {
 
 // The code pages whose every character iconv and Windows write as the same
-// bytes and read back alike, by the rules above. Left out: 950, where the two
-// write four box-drawing characters differently, and 1255 and 1258, where
-// iconv composes and decomposes diacritics and Windows does not.
-const unsigned SUPPORTED[] = {874, 932, 936, 949, 1250, 1251, 1252, 1253, 1254, 1256, 1257};
+// bytes and read back alike, by the rules above, but for the four of 950
+// below. Left out: 1255 and 1258, where iconv composes and decomposes
+// diacritics and Windows does not.
+const unsigned SUPPORTED[] = {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1256, 1257};
+
+// Code page 950 holds these box-drawing characters twice, in its standard
+// set and in its extension. Both converters read either form as the
+// character, but iconv writes the first and Windows the second, so neither
+// build writes them.
+struct TwoForms {
+  char32_t character;
+  const char* forms;
+};
+const TwoForms CP950_TWO_FORMS[] = {
+    {0x2550, "0xA2 0xA4 and 0xF9 0xF9"},
+    {0x255E, "0xA2 0xA5 and 0xF9 0xE9"},
+    {0x2561, "0xA2 0xA7 and 0xF9 0xEB"},
+    {0x256A, "0xA2 0xA6 and 0xF9 0xEA"},
+};
+
+const char* TwoFormsOf(unsigned page, char32_t c) {
+  if (page != 950) return nullptr;
+  for (const TwoForms& two : CP950_TWO_FORMS) {
+    if (two.character == c) return two.forms;
+  }
+  return nullptr;
+}
 
 // Beyond the rules above, surrogates (which valid UTF-8 cannot hold, though
 // not every decoder refuses them) and everything past the Basic Multilingual
@@ -25,16 +49,6 @@ std::string Describe(char32_t c, SystemCodePage& system) {
   std::snprintf(number, sizeof number, "U+%04" PRIX32, static_cast<std::uint32_t>(c));
   if (c < 0xA0) return number;
   return std::string(number) + " (" + system.CodePointsToUtf8(std::u32string(1, c)) + ")";
-}
-
-std::string Hex(const std::string& bytes) {
-  std::string text;
-  for (unsigned char b : bytes) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%s0x%02X", text.empty() ? "" : " ", b);
-    text += hex;
-  }
-  return text;
 }
 
 // Line and column (from 1) of the character at index in the text.
@@ -81,25 +95,21 @@ bool CodePage::Open(unsigned number, std::string& error) {
   return true;
 }
 
-bool CodePage::DoubleByte() const { return number_ == 932 || number_ == 936 || number_ == 949; }
-
 bool CodePage::Encode(const std::u32string& text, bool name, std::string& bytes, std::string& problem) const {
   const std::string page = "code page " + std::to_string(number_);
   bytes.clear();
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char32_t c = text[i];
+    const std::string where = name ? "the name holds " : Position(text, i) + ": ";
+    if (const char* forms = TwoFormsOf(number_, c)) {
+      problem = where + Describe(c, *system_) + ", which " + page + " writes in two ways (" + forms + ")";
+      return false;
+    }
     std::string one;
     std::u32string back;
     if (NeverWritten(c) || !system_->EncodeCharacter(c, one) || !system_->Decode(one, back) ||
         back != std::u32string(1, c)) {
-      problem =
-          (name ? "the name holds " : Position(text, i) + ": ") + Describe(c, *system_) + ", which " + page + " lacks";
-      return false;
-    }
-    if (name && one.size() > 1 && one.find_first_of("\\/", 1) != std::string::npos) {
-      problem = "the name holds " + Describe(c, *system_) + ", which " + page + " writes as " + Hex(one) +
-                "; setup would split the name at the " + (one.find('\\', 1) != std::string::npos ? "0x5C" : "0x2F") +
-                ", which it takes for a separator";
+      problem = where + Describe(c, *system_) + ", which " + page + " lacks";
       return false;
     }
     bytes += one;
@@ -177,8 +187,12 @@ std::string CodePage::Display(const std::string& bytes) const {
 std::string CodePage::CaseKey(const std::string& bytes) const {
   std::u32string text;
   if (!Decode(bytes, text)) {
+    // Only a byte that is a character of its own is a letter: the second
+    // byte of a two-byte character keeps its case.
     std::string key = bytes;
-    for (char& c : key) c = AsciiUpper(c);
+    for (std::size_t i = 0; i < key.size(); i += CharacterLength(number_, key.data() + i, key.size() - i)) {
+      key[i] = AsciiUpper(key[i]);
+    }
     return key;
   }
   for (char32_t& c : text) {
@@ -188,12 +202,13 @@ std::string CodePage::CaseKey(const std::string& bytes) const {
   return system_->CodePointsToUtf8(text);
 }
 
-std::size_t CodePage::SplitTrailByte(const std::string& bytes) const {
-  if (!DoubleByte()) return std::string::npos;
-  for (std::size_t i = 0; i + 1 < bytes.size(); ++i) {
-    if (!system_->LeadByte(static_cast<unsigned char>(bytes[i]))) continue;
-    ++i;
-    if (bytes[i] == '\\' || bytes[i] == '/') return i;
+std::vector<std::string> CodePage::NameComponents(const std::string& bytes) const {
+  std::vector<std::string> components;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = start + FindNameSeparator(number_, bytes.data() + start, bytes.size() - start);
+    components.push_back(bytes.substr(start, end - start));
+    if (end == bytes.size()) return components;
+    start = end + 1;
   }
-  return std::string::npos;
 }

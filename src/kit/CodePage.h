@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 class SystemCodePage;
 
@@ -41,15 +42,12 @@ class CodePage {
   // that kitpack does not write or that the platform cannot convert.
   bool Open(unsigned number, std::string& error);
   unsigned Number() const { return number_; }
-  // 932, 936 and 949: a character may take two bytes, and the second can be
-  // any byte from 0x40 on, a backslash among them.
-  bool DoubleByte() const;
-
   // One file or directory name as the build machine's file system gives it,
   // in the code page. False, with the problem (which names the character),
-  // when the name is not valid Unicode, holds a character that the code page
-  // lacks, or, in a double-byte code page, a character whose second byte is
-  // a backslash or a slash, where SETUP.EXE would split the name.
+  // when the name is not valid Unicode or holds a character that the code
+  // page lacks. In the double-byte code pages a character's second byte may
+  // be that of a backslash: SETUP.EXE reads names as characters, and splits
+  // only at a backslash that is one.
   bool NameFromSystem(const std::filesystem::path& component, std::string& bytes, std::string& problem) const;
 
   // Whether the bytes are valid UTF-8.
@@ -70,12 +68,13 @@ class CodePage {
 
   // What decides whether two names in the code page are one name to Windows:
   // equal keys for names equal without case. Bytes that are not text in the
-  // code page fold only their ASCII letters.
+  // code page fold only the ASCII letters that are characters of their own.
   std::string CaseKey(const std::string& bytes) const;
 
-  // Where a name written in a double-byte code page has a second byte that is
-  // a backslash or a slash: the byte index, or npos when there is none.
-  std::size_t SplitTrailByte(const std::string& bytes) const;
+  // The components of a name in the code page: what lies between the
+  // separators that stand as characters of their own (NameCharacters.h), a
+  // leading one giving an empty first component. Always one at least.
+  std::vector<std::string> NameComponents(const std::string& bytes) const;
 
  private:
   bool Encode(const std::u32string& text, bool name, std::string& bytes, std::string& problem) const;

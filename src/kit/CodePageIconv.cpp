@@ -111,14 +111,6 @@ class IconvCodePage : public SystemCodePage {
     return true;
   }
 
-  // A lead byte alone is an incomplete character: iconv stops before it.
-  bool LeadByte(unsigned char byte) override {
-    std::string utf32;
-    std::size_t consumed = 0;
-    const char alone = static_cast<char>(byte);
-    return !decode_.Convert(&alone, 1, utf32, consumed) && errno == EINVAL;
-  }
-
   char32_t Upper(char32_t c) override {
     return c > 0xFFFF ? c : static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8Locale_));
   }

@@ -19,8 +19,6 @@ class SystemCodePage {
   // Bytes of the code page in code points; false when they are not text in
   // it.
   virtual bool Decode(const std::string& bytes, std::u32string& text) = 0;
-  // Whether the byte begins a two-byte character.
-  virtual bool LeadByte(unsigned char byte) = 0;
   // Simple case mappings of one character of the Basic Multilingual Plane.
   virtual char32_t Upper(char32_t c) = 0;
   virtual char32_t Lower(char32_t c) = 0;

@@ -67,8 +67,6 @@ class Win32CodePage : public SystemCodePage {
     return ToUtf16(page_, bytes, utf16) && Utf16ToCodePoints(utf16, text);
   }
 
-  bool LeadByte(unsigned char byte) override { return IsDBCSLeadByteEx(page_, byte) != FALSE; }
-
   char32_t Upper(char32_t c) override { return Map(c, LCMAP_UPPERCASE); }
   char32_t Lower(char32_t c) override { return Map(c, LCMAP_LOWERCASE); }
 

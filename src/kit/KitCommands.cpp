@@ -80,24 +80,24 @@ std::string Percent(std::uint64_t part, std::uint64_t whole) {
   return text;
 }
 
-// The components of an entry name: '\' and '/' both separate, and one leading
-// separator is dropped, as on Windows.
-std::vector<std::string> Components(const std::string& name) {
-  std::vector<std::string> parts;
-  std::size_t start = (!name.empty() && (name[0] == '\\' || name[0] == '/')) ? 1 : 0;
-  for (;;) {
-    std::size_t end = name.find_first_of("\\/", start);
-    parts.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
-    if (end == std::string::npos) return parts;
-    start = end + 1;
+// The components of an entry name, in UTF-8: split where the code page
+// reads a '\' or a '/', one leading separator dropped, as on Windows. False
+// when the name is not text in the code page.
+bool Components(const std::string& name, const CodePage& codePage, std::vector<std::string>& parts,
+                std::string& error) {
+  std::vector<std::string> split = codePage.NameComponents(name);
+  if (split.size() > 1 && split[0].empty()) split.erase(split.begin());
+  parts.assign(split.size(), std::string());
+  for (std::size_t i = 0; i < split.size(); ++i) {
+    if (!codePage.ToUtf8(split[i], parts[i], error)) return false;
   }
+  return true;
 }
 
-// Creates the directories below root for an entry, its name in UTF-8, and
-// gives the path of its file. A symbolic link or a file where a directory
-// belongs is refused, so that nothing is written outside root.
-bool PrepareEntryPath(const fs::path& root, const std::string& name, fs::path& file, std::string& error) {
-  std::vector<std::string> parts = Components(name);
+// Creates the directories below root for an entry, its name's components in
+// UTF-8, and gives the path of its file. A symbolic link or a file where a
+// directory belongs is refused, so that nothing is written outside root.
+bool PrepareEntryPath(const fs::path& root, const std::vector<std::string>& parts, fs::path& file, std::string& error) {
   fs::path path = root;
   for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
     path /= fs::u8path(parts[i]);
@@ -481,10 +481,10 @@ int ExtractCommand(const fs::path& file, const fs::path& directory, const CodePa
     ScanStep step = scanner.Next(entry, error);
     if (step == ScanStep::Invalid) return Fail(file.string() + ": " + error);
     if (step == ScanStep::End) break;
-    std::string name;
-    if (!codePage.ToUtf8(entry.name, name, error)) return Fail(file.string() + ": " + entry.shown + ": " + error);
+    std::vector<std::string> parts;
+    if (!Components(entry.name, codePage, parts, error)) return Fail(file.string() + ": " + entry.shown + ": " + error);
     fs::path target;
-    if (!PrepareEntryPath(directory, name, target, error)) return Fail(error);
+    if (!PrepareEntryPath(directory, parts, target, error)) return Fail(error);
     OutputFile out;
     if (!out.Create(target, error)) return Fail(error);
     bool copied = scanner.ReadData(

@@ -159,9 +159,6 @@ bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& 
     } else if (!codePage.ToUtf8(entry.name, text, problem)) {
       check.problems.push_back(label + ": the name is not text in code page " + std::to_string(codePage.Number()) +
                                " (an archive for another code page needs --codepage)");
-    } else if (codePage.SplitTrailByte(entry.name) != std::string::npos) {
-      check.problems.push_back(label + ": byte " + std::to_string(codePage.SplitTrailByte(entry.name) + 1) +
-                               " ends a two-byte character, and setup would take it for a separator");
     } else {
       std::string clash = clashes.Add(entry.name);
       if (!clash.empty()) check.problems.push_back(label + ": " + clash);

@@ -88,10 +88,9 @@ struct LibraryCheck {
 // Checks everything the installer relies on: the access name; every entry
 // valid and its data there to the end; every name accepted by the
 // installer's entry-name rule below C:\QUENV98 (InstallNameProblem), text in
-// the code page, unique and free of clashes as the code page folds case
-// (and in a double-byte code page without a second byte that setup would
-// take for a separator); nothing left over after the last entry; the
-// archive within 2147483647 bytes. In an archive that carries the check marker,
+// the code page, unique and free of clashes as the code page folds case;
+// nothing left over after the last entry; the archive within 2147483647
+// bytes. In an archive that carries the check marker,
 // every entry header must agree with its CRC and every entry's data with the
 // CRC in its header; a damaged marker is a problem in itself. True when
 // nothing is wrong.

@@ -5,12 +5,18 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 class CodePage;
 
-// The name as the file system compares it: case folded as the code page's
-// characters fold, and every separator read as a backslash.
-std::string FoldedName(const CodePage& codePage, const std::string& name);
+// The name as the file system compares it: its components, split where the
+// code page reads a separator, each with its case folded as the code page's
+// characters fold. A leading separator gives an empty first component.
+std::vector<std::string> FoldedComponents(const CodePage& codePage, const std::string& name);
+
+// The key of the path that the first count of the components make: equal
+// keys for the paths that the file system takes for one.
+std::string PathKey(const std::vector<std::string>& components, std::size_t count);
 
 class NameClashCheck {
  public:

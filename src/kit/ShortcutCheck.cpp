@@ -20,12 +20,9 @@ constexpr char END_OF_FILE_MARK = 0x1A;
 std::set<std::string> InstalledPaths(const std::vector<std::string>& entryNames, const CodePage& codePage) {
   std::set<std::string> paths;
   for (const std::string& name : entryNames) {
-    std::string folded = FoldedName(codePage, name);
-    if (!folded.empty() && folded[0] == '\\') folded.erase(0, 1);
-    paths.insert(folded);
-    for (std::size_t at = folded.find('\\'); at != std::string::npos; at = folded.find('\\', at + 1)) {
-      paths.insert(folded.substr(0, at));
-    }
+    std::vector<std::string> components = FoldedComponents(codePage, name);
+    if (components.size() > 1 && components[0].empty()) components.erase(components.begin());
+    for (std::size_t count = 1; count <= components.size(); ++count) paths.insert(PathKey(components, count));
   }
   return paths;
 }
@@ -142,8 +139,11 @@ class ListChecker {
   // it begins with the backslash that the join needs.
   bool Relative(const ListFieldSpan& field, std::string& path) const {
     if (field.length == 0 || field.start[0] != '\\') return false;
-    path = FoldedName(codePage_, std::string(field.start + 1, field.length - 1));
-    if (!path.empty() && path.back() == '\\') path.pop_back();
+    // A backslash at the end names the directory itself; in the double-byte
+    // code pages the last byte may be the second of a character instead.
+    std::vector<std::string> components = FoldedComponents(codePage_, std::string(field.start + 1, field.length - 1));
+    if (components.size() > 1 && components.back().empty()) components.pop_back();
+    path = PathKey(components, components.size());
     return true;
   }
 
@@ -219,7 +219,9 @@ bool CheckShortcutList(const std::vector<std::uint8_t>& list, const std::vector<
   // none longer than DIRECTORY_PATH_LIMIT, and every entry's file and
   // directories must fit below it.
   long longest = static_cast<long>(DIRECTORY_PATH_LIMIT);
-  for (const std::string& name : entryNames) longest = std::min(longest, LongestDirectoryFor(name.c_str()));
+  for (const std::string& name : entryNames) {
+    longest = std::min(longest, LongestDirectoryFor(name.c_str(), codePage.Number()));
+  }
   const std::size_t installsUpTo = longest < 0 ? 0 : static_cast<std::size_t>(longest);
   ListChecker checker(installed, installsUpTo, codePage, check);
   std::size_t markLine = 0;

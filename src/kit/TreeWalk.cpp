@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "base/NameCharacters.h"
 #include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/NamePolicy.h"
@@ -11,6 +12,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Whether a name that the file system gave holds a backslash, read as the
+// code page reads it: the archive would take it for a separator.
+bool HoldsSeparator(const std::string& component, const CodePage& codePage) {
+  return FindNameSeparator(codePage.Number(), component.data(), component.size()) < component.size();
+}
 
 void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
           std::vector<std::string>& problems, std::vector<std::string>& notes) {
@@ -37,14 +44,14 @@ void Walk(const fs::path& directory, const CodePage& codePage, const std::string
     } else if (fs::is_symlink(status)) {
       problems.push_back(path.string() + ": a symbolic link; the archive holds regular files only");
     } else if (fs::is_directory(status)) {
-      if (component.find('\\') != std::string::npos) {
+      if (HoldsSeparator(component, codePage)) {
         problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
         continue;
       }
       Walk(path, codePage, name, files, problems, notes);
     } else if (!fs::is_regular_file(status)) {
       problems.push_back(path.string() + ": a special file; the archive holds regular files only");
-    } else if (component.find('\\') != std::string::npos) {
+    } else if (HoldsSeparator(component, codePage)) {
       problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
     } else {
       std::uintmax_t size = it->file_size(code);

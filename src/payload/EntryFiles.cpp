@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "base/Format.h"
+#include "base/NameCharacters.h"
 #include "base/Paths.h"
-#include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
 
 namespace {
@@ -28,13 +28,14 @@ bool SeekTo(std::FILE* file, std::int64_t offset) {
 
 }  // namespace
 
-bool ForEachEntryDirectory(const char* directory, const char* name, void (*create)(const char* path, void* context),
-                           void* context) {
+bool ForEachEntryDirectory(const char* directory, const char* name, unsigned codePage,
+                           void (*create)(const char* path, void* context), void* context) {
   char prefix[ENTRY_DIRECTORY_BUFFER] = "";
   char path[ENTRY_DIRECTORY_BUFFER];
+  const std::size_t length = std::strlen(name);
   std::size_t start = 0;
-  for (std::size_t i = 0; name[i] != '\0'; ++i) {
-    if (!IsNameSeparator(name[i])) continue;
+  for (std::size_t i = FindNameSeparator(codePage, name, length); i < length;
+       i = start + FindNameSeparator(codePage, name + start, length - start)) {
     if (prefix[0] != '\0' && !Append(prefix, sizeof prefix, "\\", 1)) return false;
     if (!Append(prefix, sizeof prefix, name + start, i - start)) return false;
     if (!FormatText(path, sizeof path, "%s\\%s", directory, prefix)) return false;

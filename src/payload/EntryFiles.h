@@ -14,14 +14,15 @@ constexpr std::size_t ENTRY_DIRECTORY_BUFFER = 272;
 // Asks create for every directory that the leading components of the name
 // make below the directory, outermost first, each joined to the directory
 // with "%s\%s"; the last component, the file's name, is never asked for. A
-// backslash or a slash ends a component. The prefix is built as components
+// backslash or a slash ends a component where it stands as a character of
+// the code page, never as the second byte of another. The prefix is built as components
 // joined by backslashes, and only a non-empty prefix takes a separator first:
 // so a leading separator makes the first request the directory itself with a
 // backslash after it, and the rest are those of the name without it. Create's
 // result is not looked at: an existing directory is asked for again. False,
 // with no further request, when a path does not fit its buffer.
-bool ForEachEntryDirectory(const char* directory, const char* name, void (*create)(const char* path, void* context),
-                           void* context);
+bool ForEachEntryDirectory(const char* directory, const char* name, unsigned codePage,
+                           void (*create)(const char* path, void* context), void* context);
 
 // The one writer of an entry's file, for the installer's extraction and for
 // LibraryExtract. Writes size bytes of entry data, read from the archive at

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/Ascii.h"
+#include "base/NameCharacters.h"
 #include "base/Paths.h"
 #include "payload/LibraryFormat.h"
 
@@ -18,34 +19,6 @@ bool SpanIs(const char* text, std::size_t length, const char* word) {
 }
 
 bool InRange(unsigned char byte, unsigned char low, unsigned char high) { return byte >= low && byte <= high; }
-
-// The double-byte code pages: the first byte of a two-byte character, and
-// the bytes that may follow it. A byte that may not follow stands alone.
-bool IsLeadByte(unsigned codePage, unsigned char byte) {
-  switch (codePage) {
-    case 932: return InRange(byte, 0x81, 0x9F) || InRange(byte, 0xE0, 0xFC);
-    case 936:
-    case 949:
-    case 950: return InRange(byte, 0x81, 0xFE);
-    default: return false;
-  }
-}
-
-bool IsTrailByte(unsigned codePage, unsigned char byte) {
-  switch (codePage) {
-    case 932: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFC);
-    case 936: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0x80, 0xFE);
-    case 949: return InRange(byte, 0x41, 0x5A) || InRange(byte, 0x61, 0x7A) || InRange(byte, 0x81, 0xFE);
-    case 950: return InRange(byte, 0x40, 0x7E) || InRange(byte, 0xA1, 0xFE);
-    default: return false;
-  }
-}
-
-// How many bytes the character at text takes in the code page: 2 for a lead
-// byte with a byte after it that may follow it, 1 otherwise.
-std::size_t CharacterLength(unsigned codePage, const unsigned char* text) {
-  return IsLeadByte(codePage, text[0]) && IsTrailByte(codePage, text[1]) ? 2 : 1;
-}
 
 // Windows takes a superscript 1, 2 or 3 after COM or LPT for a port's digit,
 // as it takes 0 to 9. It reads the name's bytes in the ANSI code page, so
@@ -86,13 +59,15 @@ bool IsDeviceStem(const char* component, std::size_t length, unsigned codePage) 
 
 // Control characters, and those that no Windows file name holds: a colon
 // names a drive or a stream, the rest are wildcards, quotes and redirections.
-NameFault CheckCharacters(const char* name, unsigned codePage) {
-  const auto* text = reinterpret_cast<const unsigned char*>(name);
-  for (std::size_t i = 0; text[i] != '\0'; i += CharacterLength(codePage, text + i)) {
-    const unsigned char c = text[i];
+// A character cut short would reach the platform as some other character,
+// or none.
+NameFault CheckCharacters(const char* name, std::size_t length, unsigned codePage) {
+  for (std::size_t i = 0; i < length; i += CharacterLength(codePage, name + i, length - i)) {
+    const auto c = static_cast<unsigned char>(name[i]);
     if (c < 0x20 || c == 0x7F) return NameFault::ControlCharacter;
     if (std::strchr(":<>\"|?*", c) != nullptr) return NameFault::ReservedCharacter;
   }
+  if (FindBrokenCharacter(codePage, name, length) < length) return NameFault::BrokenCharacter;
   return NameFault::None;
 }
 
@@ -117,8 +92,8 @@ const char* FirstComponent(const char* name) { return IsNameSeparator(name[0]) ?
 NameFault CheckComponents(const char* name, unsigned codePage) {
   const char* start = FirstComponent(name);
   for (bool first = true;; first = false) {
-    const char* end = start;
-    while (*end != '\0' && !IsNameSeparator(*end)) ++end;
+    const std::size_t left = std::strlen(start);
+    const char* end = start + FindNameSeparator(codePage, start, left);
     const NameFault fault = CheckComponent(start, static_cast<std::size_t>(end - start), codePage, first);
     if (fault != NameFault::None || *end == '\0') return fault;
     start = end + 1;
@@ -133,25 +108,26 @@ struct NameLengths {
   std::size_t directory;
 };
 
-NameLengths LengthsOf(const char* name) {
+NameLengths LengthsOf(const char* name, unsigned codePage) {
   const char* start = FirstComponent(name);
-  const char* last = nullptr;
-  for (const char* p = start; *p != '\0'; ++p) {
-    if (IsNameSeparator(*p)) last = p;
+  const std::size_t length = std::strlen(start);
+  // The deepest directory ends at the last separator.
+  std::size_t directory = 0;
+  for (std::size_t at = FindNameSeparator(codePage, start, length); at < length;
+       at += 1 + FindNameSeparator(codePage, start + at + 1, length - at - 1)) {
+    directory = at;
   }
-  return {std::strlen(name), last == nullptr ? 0 : static_cast<std::size_t>(last - start)};
+  return {std::strlen(name), directory};
 }
 
 }  // namespace
 
-bool IsNameSeparator(char c) { return c == '\\' || c == '/'; }
-
 NameFault CheckEntryName(const char* name, const NameTarget& target) {
   if (name == nullptr) return NameFault::EmptyComponent;
-  NameFault fault = CheckCharacters(name, target.codePage);
+  NameFault fault = CheckCharacters(name, std::strlen(name), target.codePage);
   if (fault == NameFault::None) fault = CheckComponents(name, target.codePage);
   if (fault != NameFault::None) return fault;
-  const NameLengths lengths = LengthsOf(name);
+  const NameLengths lengths = LengthsOf(name, target.codePage);
   if (target.directoryLength + 1 + lengths.file > PATH_LIMIT) return NameFault::PathTooLong;
   if (lengths.directory > 0 && target.directoryLength + 1 + lengths.directory > DIRECTORY_PATH_LIMIT) {
     return NameFault::DirectoryTooLong;
@@ -159,8 +135,8 @@ NameFault CheckEntryName(const char* name, const NameTarget& target) {
   return NameFault::None;
 }
 
-long LongestDirectoryFor(const char* name) {
-  const NameLengths lengths = LengthsOf(name);
+long LongestDirectoryFor(const char* name, unsigned codePage) {
+  const NameLengths lengths = LengthsOf(name, codePage);
   long longest = static_cast<long>(PATH_LIMIT) - 1 - static_cast<long>(lengths.file);
   if (lengths.directory > 0) {
     const long forDirectory = static_cast<long>(DIRECTORY_PATH_LIMIT) - 1 - static_cast<long>(lengths.directory);
@@ -175,6 +151,9 @@ const char* NameFaultText(NameFault fault) {
     case NameFault::EmptyComponent: return "an empty name or component (two separators together, or one at the end)";
     case NameFault::DotOrSpaceEnding:
       return "a component ends in a dot or a space, which Windows drops (\".\" and \"..\" among them)";
+    case NameFault::BrokenCharacter:
+      return "the name holds half a character: a byte that begins a two-byte character of the code page, without "
+             "a second byte that can follow it";
     case NameFault::ControlCharacter: return "the name holds a control character";
     case NameFault::ReservedCharacter:
       return "the name holds one of : < > \" | ? *, which Windows does not allow in file names";

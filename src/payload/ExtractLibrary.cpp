@@ -89,7 +89,9 @@ void ExtractLibrary(HWND window) {
 }
 
 void MakeEntryDirectories(const char* directory, const char* name) {
-  ForEachEntryDirectory(directory, name, CreateOneDirectory, nullptr);
+  // The name splits where the machine's code page reads a separator, as the
+  // count pass's checks split it.
+  ForEachEntryDirectory(directory, name, InstallNameTarget().codePage, CreateOneDirectory, nullptr);
 }
 
 int DeleteLibraryArchive() {

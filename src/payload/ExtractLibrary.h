@@ -21,7 +21,8 @@ int LibraryCountEntries(LibraryIndex& index);
 void ExtractLibrary(HWND progressWindow);
 
 // Creates below the directory, outermost first, every directory that the
-// leading components of the entry name make; the results are not looked at.
+// leading components of the entry name make, read in the machine's ANSI code
+// page; the results are not looked at.
 void MakeEntryDirectories(const char* directory, const char* name);
 
 // Deletes the library archive; 0 when it was deleted, -1 otherwise.

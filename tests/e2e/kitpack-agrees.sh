@@ -3,10 +3,11 @@
 # past ASCII, or that setup cannot write: the same trees give the same archive
 # bytes in each code page, and kitpack.exe's extract gives the tree back; the
 # same names are refused for the same reasons, in the same words (a character
-# the code page lacks, letters equal without case, a second byte setup would
-# split at, a directory named like the archive, a directory's path too long,
-# a device by the code page's superscript digit), and the same accepted
-# (letters that only look alike, a byte that is a superscript elsewhere). The
+# the code page lacks, one that 950 holds twice, letters equal without case, a
+# directory named like the archive, a directory's path too long, a device by
+# the code page's superscript digit), and the same accepted (letters that only
+# look alike, a byte that is a superscript elsewhere, characters whose second
+# byte is 0x5C, which both split names at alike). The
 # tree is made here with UTF-8 names, which the session's locale has Wine
 # read as such.
 #   kitpack-agrees.sh SESSION_DIR WORK_DIR NATIVE_KITPACK KITPACK.EXE
@@ -101,6 +102,11 @@ case_ 1256 "Arabic" "" "كتاب.txt"
 case_ 932 "Japanese" "" "資料/アイ.txt" "Ｑ.txt"
 case_ 936 "Simplified Chinese" "" "中文/文件.txt"
 case_ 949 "Korean" "" "한글/파일.txt"
+case_ 950 "Traditional Chinese" "" "軟體/說明.txt"
+case_ 932 "second bytes 0x5C in a directory's and files' names" "" \
+  "ソフトウェア/表示.txt" "ソフトウェア/ｿﾌﾄ/能力.txt" "十予定.txt"
+case_ 936 "a second byte 0x5C" "" "乗/乗.txt"
+case_ 950 "second bytes 0x5C" "" "功能/許可.txt"
 case_ 932 "COM and the katakana that is 0xB2" "" "COMｲ.txt"
 case_ 1251 "LPT and the Cyrillic I that is 0xB2" "" "LPTІ.txt"
 case_ 1252 "Ä and ä" "ärger.txt: differs only in case" "Ärger.txt" "ärger.txt"
@@ -109,7 +115,7 @@ case_ 1251 "Ё and ё" "ёлка.txt: differs only in case" "Ёлка.txt" "ёл
 case_ 1253 "Ω and ω" "ω.txt: differs only in case" "Ω.txt" "ω.txt"
 case_ 932 "full-width Ｑ and ｑ" "ｑ.txt: differs only in case" "Ｑ.txt" "ｑ.txt"
 case_ 1252 "a character 1252 lacks" "日本.txt: the name holds U+65E5" "日本.txt"
-case_ 932 "a second byte that is a backslash" "表.txt: the name holds U+8868" "表.txt"
+case_ 950 "a box-drawing character that 950 holds twice" "═.txt: the name holds U+2550" "═.txt"
 case_ 932 "the yen sign, which iconv alone would write as a backslash" "¥.txt: the name holds U+00A5" "¥.txt"
 case_ 1252 "a directory named like the archive" "Data.Vnx/README.TXT: the first component is DATA.VNX" \
   "GOOD.TXT" "Data.Vnx/README.TXT"

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "base/NameCharacters.h"
 #include "base/Paths.h"
 #include "payload/EntryName.h"
 #include "payload/LibraryFormat.h"
@@ -133,24 +134,28 @@ std::uint32_t RestoredCrc(const std::uint8_t* data, std::int32_t size) {
   return static_cast<std::uint32_t>(crc32(0, plain.data(), static_cast<uInt>(plain.size())));
 }
 
-// What any accepted name must be, seen here without the rule's code: its
-// file's path and every directory's within the platform's limits, its first
-// component not the archive's own name, and in the single-byte code pages no
-// byte that Windows does not allow.
+// What any accepted name must be, seen here without the rule's code, its
+// characters read by the shared walk alone: its file's path and every
+// directory's within the platform's limits, its first component not the
+// archive's own name, no character cut short and none that Windows does not
+// allow.
 void CheckWritable(const char* name, const NameTarget& target) {
   Check(target.directoryLength + 1 + std::strlen(name) <= PATH_LIMIT, "an accepted name does not fit");
   const char* start = (name[0] == '\\' || name[0] == '/') ? name + 1 : name;
-  const std::size_t first = std::strcspn(start, "\\/");
-  Check(first != std::strlen(LIBRARY_ARCHIVE_NAME) || strncasecmp(start, LIBRARY_ARCHIVE_NAME, first) != 0,
-        "an entry's first component is the archive's own name");
-  for (const char* p = start; *p != '\0'; ++p) {
-    if (*p != '\\' && *p != '/') continue;
-    Check(target.directoryLength + 1 + static_cast<std::size_t>(p - start) <= DIRECTORY_PATH_LIMIT,
+  const std::size_t length = std::strlen(start);
+  std::size_t first = length;
+  for (std::size_t i = 0, step = 0; i < length; i += step) {
+    step = CharacterLength(target.codePage, start + i, length - i);
+    const auto c = static_cast<unsigned char>(start[i]);
+    Check(step == 2 || !IsLeadByte(target.codePage, c), "an accepted name ends a character short");
+    Check(std::strchr(":<>\"|?*", c) == nullptr, "an accepted name holds a character Windows refuses");
+    if (c != '\\' && c != '/') continue;
+    if (first == length) first = i;
+    Check(target.directoryLength + 1 + i <= DIRECTORY_PATH_LIMIT,
           "an accepted name makes a directory whose path is too long");
   }
-  if (target.codePage == 1252 || target.codePage == 1250) {
-    Check(std::strpbrk(name, ":<>\"|?*") == nullptr, "an accepted name holds a character Windows refuses");
-  }
+  Check(first != std::strlen(LIBRARY_ARCHIVE_NAME) || strncasecmp(start, LIBRARY_ARCHIVE_NAME, first) != 0,
+        "an entry's first component is the archive's own name");
 }
 
 }  // namespace
@@ -160,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The directory's length decides which names fit, and the code page how
   // their bytes read: take both from the input.
-  static const unsigned CODE_PAGES[] = {1252, 932, 949, 1250};
+  static const unsigned CODE_PAGES[] = {1252, 932, 949, 950};
   const NameTarget target = {size > 0 ? data[0] % 64u : 10u, size > 0 ? CODE_PAGES[data[0] / 64] : 1252u};
 
   std::FILE* file = std::tmpfile();

@@ -35,7 +35,7 @@ std::size_t NextPiece(std::uint32_t& state) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // The directory's length decides which names fit, and the code page how
   // their bytes read: take both from the input.
-  static const unsigned CODE_PAGES[] = {1252, 932, 949, 1250};
+  static const unsigned CODE_PAGES[] = {1252, 932, 949, 950};
   const NameTarget target = {size > 0 ? data[0] % 64u : 10u, size > 0 ? CODE_PAGES[data[0] / 64] : 1252u};
 
   LibraryStreamCheck stream;

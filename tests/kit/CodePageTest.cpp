@@ -1,9 +1,12 @@
 // Names and texts in the target machines' code page: what each code page
 // writes, what it refuses and why, and which names fold alike.
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 #include "TestCodePages.h"
+#include "base/NameCharacters.h"
 #include "kit/CodePage.h"
 
 namespace {
@@ -32,13 +35,16 @@ TEST(CodePageTest, NamesAreWrittenInTheCodePageOrRefusedNamingTheCharacter) {
       {874, "Thai", "ภาษา", "\xC0\xD2\xC9\xD2", ""},
       {1256, "Arabic", "كتاب", "\xDF\xCA\xC7\xC8", ""},
       {932, "Japanese", "ア.txt", "\x83\x41.txt", ""},
-      {932, "a second byte that setup takes for a backslash", "表.txt", "",
-       "U+8868 (表), which code page 932 writes as 0x95 0x5C; setup would split the name at the 0x5C"},
+      {932, "a second byte 0x5C, which setup reads as part of the character", "表.txt", "\x95\x5C.txt", ""},
       // iconv writes these as 0x5C and 0x81 0x5C, which read back as other
       // characters: Windows does not write them at all.
       {932, "a yen sign that would come back as a backslash", "\xC2\xA5", "", "U+00A5 (¥), which code page 932 lacks"},
       {932, "an em dash that would come back as a horizontal bar", "a—b", "", "U+2014 (—), which code page 932 lacks"},
       {936, "Simplified Chinese", "中文", "\xD6\xD0\xCE\xC4", ""},
+      {936, "a second byte 0x5C", "乗", "\x81\x5C", ""},
+      {950, "Traditional Chinese, 功 ending in 0x5C", "功能.txt", "\xA5\x5C\xAF\xE0.txt", ""},
+      {950, "a box-drawing character that iconv and Windows write differently", "a═", "",
+       "U+2550 (═), which code page 950 writes in two ways (0xA2 0xA4 and 0xF9 0xF9)"},
       {949, "Korean", "한글", "\xC7\xD1\xB1\xDB", ""},
   };
   for (const auto& row : rows) {
@@ -135,24 +141,67 @@ TEST(CodePageTest, NamesEqualWithoutCaseAreTheLettersThatArePartnersBothWays) {
   }
 }
 
-TEST(CodePageTest, SecondBytesThatSetupWouldSplitAtAreFound) {
+TEST(CodePageTest, NamesSplitOnlyAtSeparatorsThatAreCharacters) {
   struct {
     unsigned page;
     std::string bytes;
-    std::size_t at;
+    std::vector<std::string> components;
   } rows[] = {
-      {932, "\x95\x5C.txt", 1},                 // 表
-      {932, "\x83\x41\\\x95\x2F", 4},           // ア, a separator, then a slash as a second byte
-      {932, "\x83\x41\\x", std::string::npos},  // the backslash after a whole character separates
-      {1252, "\x95\\x", std::string::npos},     // single-byte: every backslash is one
+      {932, "\x83\x5C\x83\x74\x83\x67\\\x95\x5C.txt", {"\x83\x5C\x83\x74\x83\x67", "\x95\x5C.txt"}},  // ソフト\表.txt
+      {1252, "\x83\x5C\x83\x74", {"\x83", "\x83\x74"}},  // single-byte: every backslash is one
+      {950, "/\xA5\x5C/x", {"", "\xA5\x5C", "x"}},       // a leading slash, 功
+      {932, "", {""}},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(OpenedCodePage(row.page).SplitTrailByte(row.bytes), row.at) << row.page << ": " << row.bytes.size();
+    EXPECT_EQ(OpenedCodePage(row.page).NameComponents(row.bytes), row.components)
+        << row.page << ": " << row.bytes.size();
+  }
+}
+
+// The case of a name that is not text in the code page is folded in ASCII
+// alone, and only in bytes that are characters of their own.
+TEST(CodePageTest, BytesThatAreNoTextFoldOnlyTheirOwnLetters) {
+  const CodePage& page = OpenedCodePage(932);
+  // 0x80 is no character in 932: ア and ヂ, 0x83 0x41 and 0x83 0x61, stay apart.
+  EXPECT_NE(page.CaseKey("\x83\x41\x80"), page.CaseKey("\x83\x61\x80"));
+  EXPECT_EQ(page.CaseKey("a\x80"), page.CaseKey("A\x80"));
+}
+
+std::size_t CodePoints(const std::string& utf8) {
+  return static_cast<std::size_t>(
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Every character that the platform's converter reads in two bytes is one
+// character to the walk that splits names, and every byte that it reads
+// alone begins none: the walk's tables agree with the code page.
+TEST(CodePageTest, TheNameWalkReadsCharactersAsTheConverterDoes) {
+  for (unsigned number : {932u, 936u, 949u, 950u, 1252u}) {
+    const CodePage& page = OpenedCodePage(number);
+    std::string utf8;
+    std::string problem;
+    int disagreements = 0;
+    for (unsigned lead = 0x80; lead <= 0xFF && disagreements < 5; ++lead) {
+      const std::string alone(1, static_cast<char>(lead));
+      if (page.ToUtf8(alone, utf8, problem) && IsLeadByte(number, static_cast<unsigned char>(lead))) {
+        ADD_FAILURE() << number << ": 0x" << std::hex << lead << " is a character of its own, not a lead byte";
+        ++disagreements;
+      }
+      for (unsigned trail = 0x40; trail <= 0xFF; ++trail) {
+        const std::string two = alone + static_cast<char>(trail);
+        if (!page.ToUtf8(two, utf8, problem) || CodePoints(utf8) != 1) continue;
+        if (CharacterLength(number, two.data(), two.size()) != 2) {
+          ADD_FAILURE() << number << ": 0x" << std::hex << lead << " 0x" << trail
+                        << " is one character to the converter";
+          ++disagreements;
+        }
+      }
+    }
   }
 }
 
 TEST(CodePageTest, OnlyTheCodePagesBothBuildsWriteAlikeOpen) {
-  for (unsigned number : {1255u, 1258u, 950u, 65001u, 437u}) {
+  for (unsigned number : {1255u, 1258u, 65001u, 437u}) {
     CodePage page;
     std::string error;
     EXPECT_FALSE(page.Open(number, error)) << number;

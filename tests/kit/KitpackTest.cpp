@@ -176,7 +176,7 @@ TEST_F(KitpackTest, WrongUsageExitsWithTwo) {
       {"image", "kit", "--setup", "SETUP.EXE"},
       {"compress", "a", "-x", "b"},
       {"compress", "a", "-o", "b", "--codepage", "1252"},
-      {"pack", "tree", "-o", "a", "--codepage", "950"},
+      {"pack", "tree", "-o", "a", "--codepage", "1258"},
       {"list", "a", "--codepage", "cp1252"},
       {"verify", "a", "--codepage"},
   };
@@ -513,6 +513,15 @@ TEST_F(KitpackTest, NamesTravelInTheCodePageAndExtractGivesThemBack) {
        {{"Документы/Привет.txt", "\xC4\xEE\xEA\xF3\xEC\xE5\xED\xF2\xFB\\\xCF\xF0\xE8\xE2\xE5\xF2.txt"},
         {"Ёлка.txt", "\xA8\xEB\xEA\xE0.txt"}}},
       {"932", {{"資料/ア.txt", "\x8E\x91\x97\xBF\\\x83\x41.txt"}}},
+      // Second bytes 0x5C: ソ, 表, 能, 十 and 予 in 932, 乗 in 936, 功 and 許 in
+      // 950. A name holds them like any other character.
+      {"932",
+       {{"ソフトウェア/表示.txt", "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41\\\x95\x5C\x8E\xA6.txt"},
+        {"能力.txt", "\x94\x5C\x97\xCD.txt"},
+        {"十予定.txt", "\x8F\x5C\x97\x5C\x92\xE8.txt"},
+        {"ｿﾌﾄ.txt", "\xBF\xCC\xC4.txt"}}},
+      {"936", {{"乗/乗.txt", "\x81\x5C\\\x81\x5C.txt"}}},
+      {"950", {{"軟體/功能.txt", "\xB3\x6E\xC5\xE9\\\xA5\x5C\xAF\xE0.txt"}, {"許可.txt", "\xB3\x5C\xA5\x69.txt"}}},
   };
   for (const auto& row : rows) {
     fs::path tree = dir_ / "tree";
@@ -592,11 +601,14 @@ TEST_F(KitpackTest, NamesTheCodePageCannotTakeAreRefused) {
        "1251",
        {twoDirectories + cyrillic(47, 202)},
        ": joined to the installation directory, the path is longer than 259 characters (below C:\\QUENV98)"},
-      {"a second byte that setup would split at",
+      {"a box-drawing character that 950 holds twice",
+       "950",
+       {"表/═.txt"},
+       "表/═.txt: the name holds U+2550 (═), which code page 950 writes in two ways (0xA2 0xA4 and 0xF9 0xF9)"},
+      {"a file whose last byte is 0x5C that another name needs as a directory",
        "932",
-       {"表.txt"},
-       "表.txt: the name holds U+8868 (表), which code page 932 writes as 0x95 0x5C; setup would split the name at "
-       "the 0x5C"},
+       {"Ｑ表", "ｑ表/x"},
+       "ｑ表/x: needs \"Ｑ表\" as a directory, but it is a file"},
       {"micro sign and Greek Mu are two letters", "1253", {"µ.txt", "Μ.txt"}, ""},
       {"dotless ı and dotted İ are letters of their own", "1254", {"ı.txt", "I.txt", "İ.txt"}, ""},
   };
@@ -660,15 +672,21 @@ TEST_F(KitpackTest, MediumWritesItsTextsInTheCodePage) {
 
 // The shortcut list is checked as setup will read it: converted, against the
 // names as stored, case folded as the code page's letters fold, its limits
-// on the converted bytes.
+// on the converted bytes. In 932 a path may end in the second byte of 表,
+// 0x5C, which is no backslash: the field names the directory 表 itself, as
+// it does with a real backslash after it.
 TEST_F(KitpackTest, ShortcutListIsCheckedInTheCodePage) {
   std::string e240;
   for (int i = 0; i < 240; ++i) e240 += "é";
+  const std::string explanation = "\x90\xE0\x96\xBE";             // 説明
+  const std::string folder = "\x83\x5C\x83\x74\x83\x67\x95\x5C";  // ソフト表
   struct {
     const char* why;
     std::string list;     // UTF-8
     std::string written;  // SHELLINK.DAT in the medium; "" when medium refuses
     const char* problem;
+    const char* page = "1252";
+    const char* file = "DOC/Café.txt";  // the one file below files/
   } rows[] = {
       {"a shortcut to a file with an accent, spelt in capitals", "(Café,\\DOC\\CAFÉ.TXT,\\Doc\r\n",
        "(Caf\xE9,\\DOC\\CAF\xC9.TXT,\\Doc\r\n", ""},
@@ -677,20 +695,30 @@ TEST_F(KitpackTest, ShortcutListIsCheckedInTheCodePage) {
        ""},
       {"a file the kit does not hold", "(Cafe,\\DOC\\Cafè.txt,\\DOC\r\n", "",
        "line 1, second field: \"\\DOC\\Cafè.txt\" is not a file or directory that the kit installs"},
+      {"a directory whose last byte is 0x5C", "(説明,\\ソフト表,\\ソフト表\r\n",
+       "(" + explanation + ",\\" + folder + ",\\" + folder + "\r\n", "", "932", "ソフト表/ｒｅａｄ.txt"},
+      {"the same with a backslash after it", "(説明,\\ソフト表\\,\\ソフト表\\\r\n",
+       "(" + explanation + ",\\" + folder + "\\,\\" + folder + "\\\r\n", "", "932", "ソフト表/ｒｅａｄ.txt"},
+      {"a file in it, in other case", "(説明,\\ソフト表\\ＲＥＡＤ.txt,\\ソフト表\r\n",
+       "(" + explanation + ",\\" + folder + "\\\x82\x71\x82\x64\x82\x60\x82\x63.txt,\\" + folder + "\r\n", "", "932",
+       "ソフト表/ｒｅａｄ.txt"},
+      {"a directory the kit does not hold", "(説明,\\ソフ表,\\ソフト表\r\n", "",
+       "line 1, second field: \"\\ソフ表\" is not a file or directory that the kit installs", "932",
+       "ソフト表/ｒｅａｄ.txt"},
   };
   for (const auto& row : rows) {
     fs::path kit = MakeKit("kit");
-    WriteFile(kit / "files/DOC/Café.txt", "café");
+    WriteFile(kit / "files" / row.file, "x");
     WriteFile(kit / "SHELLINK.DAT", row.list);
     fs::path medium = dir_ / "medium";
-    Outcome made = Kitpack({"medium", kit.string(), medium.string()});
+    Outcome made = Kitpack({"medium", kit.string(), medium.string(), "--codepage", row.page});
     if (row.written.empty()) {
       EXPECT_EQ(made.status, 1) << row.why;
       EXPECT_NE(made.err.find(row.problem), std::string::npos) << row.why << ": " << made.err;
     } else {
       ASSERT_EQ(made.status, 0) << row.why << ": " << made.err;
       EXPECT_EQ(ReadFile(medium / "SHELLINK.DAT"), row.written) << row.why;
-      Outcome verified = Kitpack({"verify", medium.string()});
+      Outcome verified = Kitpack({"verify", medium.string(), "--codepage", row.page});
       EXPECT_EQ(verified.status, 0) << row.why << ": " << verified.err;
     }
     fs::remove_all(medium);
@@ -706,7 +734,9 @@ TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
   fs::path archive = dir_ / "DATA.VNX";
   ASSERT_EQ(Kitpack({"pack", tree.string(), "-o", archive.string(), "--codepage", "1251"}).status, 0);
   fs::path japanese = dir_ / "JAPAN.VNX";
-  WriteFile(japanese, Header() + Entry("\x95\x5C.txt", "x"));  // 表 written as it is
+  WriteFile(japanese, Header() + Entry("\x95\x5C\\\x95\x5C.txt", "x"));  // 表\表.txt written as it is
+  fs::path cut = dir_ / "CUT.VNX";
+  WriteFile(cut, Header() + Entry("A\x83", "x"));
   struct {
     const char* why;
     std::vector<std::string> args;
@@ -722,10 +752,19 @@ TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
        "entry 0 \"\\x81.txt\": the name is not text in code page 1252 (an archive for another code page needs "
        "--codepage)"},
       {"extracted in another", {"extract", archive.string(), "-C", (dir_ / "out").string()}, 1, "not text"},
-      {"a second byte that setup splits at",
-       {"verify", japanese.string(), "--codepage", "932"},
+      {"second bytes 0x5C, read as the characters they end",
+       {"list", japanese.string(), "--codepage", "932"},
+       0,
+       "  表\\表.txt\n"},
+      {"extracted as those characters",
+       {"extract", japanese.string(), "-C", (dir_ / "jp").string(), "--codepage", "932"},
+       0,
+       "1 entries extracted"},
+      {"a lead byte at the end of the name",
+       {"verify", cut.string(), "--codepage", "932"},
        1,
-       "entry 0 \"表.txt\": byte 2 ends a two-byte character, and setup would take it for a separator"},
+       "entry 0 \"A\\x83\": the name holds half a character"},
+      {"the same byte is a character of its own in 1252", {"verify", cut.string()}, 0, ": OK"},
   };
   for (const auto& row : rows) {
     Outcome run = Kitpack(row.args);
@@ -733,6 +772,7 @@ TEST_F(KitpackTest, ArchivesAreReadInTheirCodePage) {
     EXPECT_NE((run.out + run.err).find(row.said), std::string::npos) << row.why << ": " << run.out << run.err;
   }
   EXPECT_FALSE(fs::exists(dir_ / "out"));
+  EXPECT_EQ(ReadFile(dir_ / "jp/表/表.txt"), "x");
 }
 
 // The rest of the line that follows the marker in the text; "" without it.
@@ -769,6 +809,8 @@ TEST_F(KitpackTest, NamesSetupCannotWriteAreRefusedAlikeByPackMediumAndVerify) {
       {"COM with a superscript two", "1252", "COM².txt", "COM\xB2.txt", "a component is named like a device"},
       {"COM with the katakana of the same byte", "932", "COMｲ.txt", "COM\xB2.txt", ""},
       {"LPT with the Cyrillic I of the same byte", "1251", "LPTІ.txt", "LPT\xB2.txt", ""},
+      {"a device in a directory whose last byte is 0x5C", "932", "表/CON.txt", "\x95\x5C\\CON.txt",
+       "a component is named like a device"},
   };
   for (const auto& row : rows) {
     fs::path kit = MakeKit("kit");

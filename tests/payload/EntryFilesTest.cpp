@@ -26,23 +26,39 @@ void Record(const char* path, void* context) { static_cast<std::vector<std::stri
 TEST(EntryFilesTest, DirectoriesComeOutermostFirstAndNeverTheFileItself) {
   struct {
     const char* why;
+    unsigned codePage;
     const char* directory;
     const char* name;
     std::vector<std::string> requests;
   } cases[] = {
-      {"no separator", "C:\\KIT", "README.TXT", {}},
-      {"two levels", "C:\\KIT", "A\\B\\F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
-      {"slash separates too", "C:\\KIT", "A/B\\F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
-      {"slashes only", "C:\\KIT", "A/B/F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
+      {"no separator", 1252, "C:\\KIT", "README.TXT", {}},
+      {"two levels", 1252, "C:\\KIT", "A\\B\\F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
+      {"slash separates too", 1252, "C:\\KIT", "A/B\\F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
+      {"slashes only", 1252, "C:\\KIT", "A/B/F.DAT", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
       // The directory itself with a backslash first, then the name's
       // directories without the leading separator.
-      {"leading backslash", "C:\\KIT", "\\A\\B\\F.DAT", {"C:\\KIT\\", "C:\\KIT\\A", "C:\\KIT\\A\\B"}},
-      {"trailing backslash", "C:\\KIT", "A\\B\\", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
-      {"empty directory: the current drive's root", "", "A\\F", {"\\A"}},
+      {"leading backslash", 1252, "C:\\KIT", "\\A\\B\\F.DAT", {"C:\\KIT\\", "C:\\KIT\\A", "C:\\KIT\\A\\B"}},
+      {"trailing backslash", 1252, "C:\\KIT", "A\\B\\", {"C:\\KIT\\A", "C:\\KIT\\A\\B"}},
+      {"empty directory: the current drive's root", 1252, "", "A\\F", {"\\A"}},
+      // ソフト\表.txt: ソ and 表 end in 0x5C, which separates only where it
+      // is a character of its own.
+      {"second bytes 0x5C in Japanese",
+       932,
+       "C:\\KIT",
+       "\x83\x5C\x83\x74\x83\x67\\\x95\x5C.txt",
+       {"C:\\KIT\\\x83\x5C\x83\x74\x83\x67"}},
+      {"the same bytes in 1252",
+       1252,
+       "C:\\KIT",
+       "\x83\x5C\x83\x74\x83\x67\\\x95\x5C.txt",
+       {"C:\\KIT\\\x83", "C:\\KIT\\\x83\\\x83\x74\x83\x67", "C:\\KIT\\\x83\\\x83\x74\x83\x67\\\x95"}},
+      {"a half-width katakana before a backslash", 932, "C:\\KIT", "\xB2\\F", {"C:\\KIT\\\xB2"}},
+      {"功\\許.txt in Traditional Chinese", 950, "C:\\KIT", "\xA5\x5C\\\xB3\x5C.txt", {"C:\\KIT\\\xA5\x5C"}},
+      {"below a directory that ends in a second byte 0x5C", 932, "C:\\\x95\x5C", "A\\F", {"C:\\\x95\x5C\\A"}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> requests;
-    EXPECT_TRUE(ForEachEntryDirectory(c.directory, c.name, Record, &requests)) << c.why;
+    EXPECT_TRUE(ForEachEntryDirectory(c.directory, c.name, c.codePage, Record, &requests)) << c.why;
     EXPECT_EQ(requests, c.requests) << c.why;
   }
 }
@@ -52,14 +68,14 @@ TEST(EntryFilesTest, DirectoriesComeOutermostFirstAndNeverTheFileItself) {
 TEST(EntryFilesTest, DirectoryPathsNeverOverflowTheirBuffer) {
   const std::string directory(260, 'D');
   std::vector<std::string> requests;
-  EXPECT_TRUE(ForEachEntryDirectory(directory.c_str(), "ABCDEFGHIJ\\F", Record, &requests));
+  EXPECT_TRUE(ForEachEntryDirectory(directory.c_str(), "ABCDEFGHIJ\\F", 1252, Record, &requests));
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].size(), 271u);
   requests.clear();
-  EXPECT_FALSE(ForEachEntryDirectory(directory.c_str(), "ABCDEFGHIJK\\F", Record, &requests));
+  EXPECT_FALSE(ForEachEntryDirectory(directory.c_str(), "ABCDEFGHIJK\\F", 1252, Record, &requests));
   EXPECT_TRUE(requests.empty());
   requests.clear();
-  EXPECT_FALSE(ForEachEntryDirectory("C:", (std::string(300, 'n') + "\\F").c_str(), Record, &requests));
+  EXPECT_FALSE(ForEachEntryDirectory("C:", (std::string(300, 'n') + "\\F").c_str(), 1252, Record, &requests));
   EXPECT_TRUE(requests.empty());
 }
 

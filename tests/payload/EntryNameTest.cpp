@@ -109,8 +109,9 @@ TEST(EntryNameTest, RefusesWhatLeavesTheDirectoryOrNamesADevice) {
 }
 
 // Windows reads a name's bytes in the machine's ANSI code page: what a byte
-// is, and so whether COM or LPT with it names a port, or whether it is a
-// character no file name holds, depends on the code page.
+// is, and so whether COM or LPT with it names a port, whether it is a
+// character no file name holds, or whether it separates, depends on the code
+// page.
 TEST(EntryNameTest, CharactersAreReadInTheCodePage) {
   const NameFault ok = NameFault::None;
   const NameFault device = NameFault::DeviceName;
@@ -145,7 +146,24 @@ TEST(EntryNameTest, CharactersAreReadInTheCodePage) {
       {932, "\xb2\x7c.TXT", NameFault::ReservedCharacter, "a half-width katakana stands alone"},
       {949, "\xb0\x7c.TXT", NameFault::ReservedCharacter, "0x7C cannot follow a lead byte in Korean"},
       {932, "\x83:x", NameFault::ReservedCharacter, "a colon cannot be a second byte"},
-      {932, "\x83", ok, "a lead byte at the very end stands alone"},
+      // Only a backslash or a slash that is a character of its own
+      // separates: in 932, 936 and 950 the second byte of a character may
+      // be 0x5C. A character cut short is refused, as the platform would
+      // read it as another or none.
+      {932, "\x83\x5C\x83\x74\x83\x67\\\x95\x5C\x8E\xA6.txt", ok, "ソフト\\表示.txt"},
+      {932, "\x95\x5C", ok, "表 alone: its 0x5C ends no component"},
+      {1252, "\x95\x5C", NameFault::EmptyComponent, "in 1252 the same bytes end with a separator"},
+      {932, "\xB2\\\xB2", ok, "half-width katakana on both sides of a separator"},
+      {932, "\x83\x5C\\CON", NameFault::DeviceName, "a device below a directory whose name ends in 0x5C"},
+      {932, "\x83\x5C\\\\x", NameFault::EmptyComponent, "two separators after it"},
+      {936, "\x81\x5C\\\xD6\xD0.txt", ok, "Simplified Chinese"},
+      {950, "\xA5\x5C\xAF\xE0\\\xB3\x5C.txt", ok, "功能\\許.txt"},
+      {949, "\xB0\x5C.txt", NameFault::BrokenCharacter, "0x5C cannot be a second byte in Korean"},
+      {932, "\x83", NameFault::BrokenCharacter, "a lead byte at the very end"},
+      {932, "A\\\x83", NameFault::BrokenCharacter, "a lead byte at the end of a directory's file"},
+      {936, "\x81\x7F.txt", NameFault::ControlCharacter, "0x7F cannot be a second byte, and is DEL"},
+      {932, "\x83\x20.txt", NameFault::BrokenCharacter, "nor can a space"},
+      {1252, "\x83", ok, "a byte of its own in 1252"},
   };
   for (const auto& c : cases) {
     const NameTarget target = {10, c.codePage};
@@ -164,6 +182,7 @@ TEST(EntryNameTest, PathsFitThePlatformsLimits) {
     NameFault fault;
     long longest;  // LongestDirectoryFor the name
     const char* why;
+    unsigned codePage = 1252;
   } cases[] = {
       {10, std::string(248, 'f'), ok, 10, "a file's path of 259 characters"},
       {10, std::string(249, 'f'), NameFault::PathTooLong, 9, "a file's path of 260"},
@@ -179,10 +198,14 @@ TEST(EntryNameTest, PathsFitThePlatformsLimits) {
       {240, "\\F.TXT", ok, 252, "a leading separator alone makes no directory"},
       {10, d236 + "\\" + std::string(11, 'f'), ok, 10, "the file's path of 259 below a directory of 247"},
       {10, d236 + "\\" + std::string(12, 'f'), NameFault::PathTooLong, 9, "one more"},
+      // 245 bytes, 表 and F: a file's name of 248 bytes in 932, but in 1252 a
+      // directory of 246 with the file F in it.
+      {10, std::string(245, 'd') + "\x95\x5C" + "F", ok, 10, "no directory where 0x5C is a second byte", 932},
+      {10, std::string(245, 'd') + "\x95\x5C" + "F", NameFault::DirectoryTooLong, 0, "the same bytes in 1252", 1252},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CheckEntryName(c.name.c_str(), {c.directory, 1252}), c.fault) << c.why;
-    EXPECT_EQ(LongestDirectoryFor(c.name.c_str()), c.longest) << c.why;
+    EXPECT_EQ(CheckEntryName(c.name.c_str(), {c.directory, c.codePage}), c.fault) << c.why;
+    EXPECT_EQ(LongestDirectoryFor(c.name.c_str(), c.codePage), c.longest) << c.why;
   }
 }
 

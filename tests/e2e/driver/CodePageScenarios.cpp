@@ -2,12 +2,17 @@
 // author on Windows makes them and installed by SETUP.EXE on a machine whose
 // ANSI code page is the one the kit was made for: every directory and file
 // comes out under its own name, byte for byte, the licence and the
-// information text show as written, and the shortcut to a file with such a
-// name reaches SETUP.INI in the code page's bytes.
+// information text show as written, and the shortcut to a file or directory
+// with such a name reaches SETUP.INI in the code page's bytes. In the
+// double-byte code pages the names hold characters whose second byte is
+// 0x5C, the backslash's: the kit installs into a directory whose name ends in
+// one, and AUTOEXEC.BAT's INCLUDE line names that directory whole.
 //
-// Each scenario checks the session's code page first: the 1252 one runs in
-// the shared session, the 1251 one only in the session of
-// with-russian-session.sh, and either fails in any other.
+// Each scenario checks the session's code page first, and that the system
+// reads its lead bytes as the installer's walk over names does: the 1252 one
+// runs in the shared session, the others only in the session that
+// with-locale-session.sh starts for their code page, and each fails in any
+// other.
 #include <windows.h>
 // tlhelp32.h needs the types of windows.h first.
 #include <tlhelp32.h>
@@ -15,11 +20,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Harness.h"
 #include "ScenarioKit.h"
 #include "Scenarios.h"
+#include "base/NameCharacters.h"
 
 namespace {
 
@@ -39,6 +46,9 @@ struct CodePageKit {
   std::string itemName;    // its first field in the code page
   std::string itemTarget;  // its second field in the code page
   std::string itemFolder;  // its third field in the code page
+  // The installation directory below the working folder, in the code page,
+  // answered Yes on page 7; empty for KIT, answered No.
+  std::string installDir = "";
 };
 
 // Western Europe: the euro sign, Œ and the em dash, where Windows-1252 and
@@ -95,6 +105,54 @@ const CodePageKit& CyrillicKit() {
   return kit;
 }
 
+// Japanese, made with --codepage 932: ソ, 表, 能, 十 and 予 end in 0x5C;
+// ｿﾌﾄ is half-width katakana, one byte each.
+const CodePageKit& JapaneseKit() {
+  static const CodePageKit kit = {
+      932,
+      "932",
+      {{L"\u30BD\u30D5\u30C8\u30A6\u30A7\u30A2\\\u8868\u793A.txt", "\x95\x5C\x8E\xA6\r\n"},
+       {L"\u30BD\u30D5\u30C8\u30A6\u30A7\u30A2\\\uFF7F\uFF8C\uFF84\\QCC.CFG", "-zp1\r\n"},
+       {L"\u80FD\u529B.txt", "\x94\x5C\x97\xCD\r\n"},
+       {L"\u5341\u4E88\u5B9A.txt", ""},
+       {L"\uFF7F\uFF8C\uFF84.txt", "\xBF\xCC\xC4\r\n"},
+       {L"README.TXT", "Quenvar 98\r\n"}},
+      u8"\u4F7F\u7528\u8A31\u8AFE\u5951\u7D04\u66F8\r\n",
+      "\x8E\x67\x97\x70\x8B\x96\x91\xF8\x8C\x5F\x96\xF1\x8F\x91\r\n",
+      "\x90\xE0\x96\xBE\x8F\x91\r\n",
+      "[Quenvar 98]\r\n",
+      u8"(\u30BD\u30D5\u30C8\u30A6\u30A7\u30A2,\\\u30BD\u30D5\u30C8\u30A6\u30A7\u30A2,\\\u30BD\u30D5\u30C8\u30A6"
+      u8"\u30A7\u30A2\r\n",
+      "\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41",
+      "\\\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41",
+      "\\\x83\x5C\x83\x74\x83\x67\x83\x45\x83\x46\x83\x41",
+      "\x83\x5C\x83\x74\x83\x67\x95\x5C",  // ソフト表
+  };
+  return kit;
+}
+
+// Traditional Chinese, made with --codepage 950: 功 and 許 end in 0x5C.
+const CodePageKit& TraditionalChineseKit() {
+  static const CodePageKit kit = {
+      950,
+      "950",
+      {{L"\u529F\u80FD\\\u8A31\u53EF.txt", "\xB3\x5C\xA5\x69\r\n"},
+       {L"\u529F\u80FD\\\u8EDF\u9AD4\\QCC.CFG", "-zp1\r\n"},
+       {L"\u8EDF\u9AD4.txt", ""},
+       {L"README.TXT", "Quenvar 98\r\n"}},
+      u8"\u6388\u6B0A\u5408\u7D04\r\n",
+      "\xB1\xC2\xC5\x76\xA6\x58\xAC\xF9\r\n",
+      "\xBB\xA1\xA9\xFA\r\n",
+      "[Quenvar 98]\r\n",
+      u8"(\u529F\u80FD,\\\u529F\u80FD,\\\u529F\u80FD\r\n",
+      "\xA5\x5C\xAF\xE0",
+      "\\\xA5\x5C\xAF\xE0",
+      "\\\xA5\x5C\xAF\xE0",
+      "\xA6\xA8\xA5\x5C",  // 成功
+  };
+  return kit;
+}
+
 // ---- files by wide names ---------------------------------------------------
 
 std::string Narrow(const std::wstring& text) {
@@ -147,7 +205,13 @@ void CollectWide(const std::wstring& dir, const std::wstring& relative,
   FindClose(find);
 }
 
-std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
+// A path of the driver's, in the ANSI code page, as a wide one.
+std::wstring Wide(const std::string& text) {
+  const int needed = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+  if (needed > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], needed);
+  return wide;
+}
 
 // The names as code points, so that a failure shows which characters came out.
 std::string Describe(const std::vector<std::pair<std::wstring, std::string>>& items) {
@@ -204,14 +268,9 @@ void RunKitpack(const std::string& arguments) {
   Expect(code == 0, "kitpack.exe %s ended with exit code %lu", arguments.c_str(), code);
 }
 
-// ---- SETUP.INI -------------------------------------------------------------
+// ---- the prefix's files -----------------------------------------------------
 
-std::string SetupIni() {
-  char windows[MAX_PATH];
-  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
-  Expect(got > 0 && got < sizeof windows, "the driver cannot tell the Windows directory");
-  return std::string(windows) + "\\SETUP.INI";
-}
+std::string SetupIni() { return InWindows("SETUP.INI"); }
 
 bool ConverterRuns() {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -226,13 +285,14 @@ bool ConverterRuns() {
   return running;
 }
 
-// Puts SETUP.INI back as the scenario found it, once the group converter
-// that the run started has read it: the prefix is shared with the other
-// scenarios.
-class SetupIniKept {
+// Puts a file of the prefix back as the scenario found it, once the group
+// converter that the run started has read SETUP.INI: a prefix may be shared
+// with the other scenarios.
+class FileKept {
  public:
-  SetupIniKept() : path_(SetupIni()), had_(IsFile(path_)), bytes_(had_ ? ReadBytes(path_) : "") {}
-  ~SetupIniKept() {
+  explicit FileKept(std::string path)
+      : path_(std::move(path)), had_(IsFile(path_)), bytes_(had_ ? ReadBytes(path_) : "") {}
+  ~FileKept() {
     const DWORD start = GetTickCount();
     while (ConverterRuns() && GetTickCount() - start < WAIT_LIMIT_MS) Sleep(50);
     if (!had_) {
@@ -248,8 +308,8 @@ class SetupIniKept {
     }
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   }
-  SetupIniKept(const SetupIniKept&) = delete;
-  SetupIniKept& operator=(const SetupIniKept&) = delete;
+  FileKept(const FileKept&) = delete;
+  FileKept& operator=(const FileKept&) = delete;
 
  private:
   std::string path_;
@@ -259,45 +319,76 @@ class SetupIniKept {
 
 // ---- the scenario ------------------------------------------------------------
 
-void InstallUnderTheirNames(Context& context, const CodePageKit& kit) {
+// The session's code page is the kit's, and the system takes the same bytes
+// for lead bytes as the installer's walk over names does.
+void ExpectCodePage(const CodePageKit& kit) {
   const UINT acp = GetACP();
   Expect(acp == kit.codePage,
          "Wine's ANSI code page is %u, not %u: this scenario runs only in a session in that code page%s", acp,
-         kit.codePage, kit.codePage == 1252 ? "" : " (with-russian-session.sh starts one for 1251)");
-  SetupIniKept kept;
+         kit.codePage, kit.codePage == 1252 ? "" : " (with-locale-session.sh starts one)");
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const bool system = IsDBCSLeadByte(static_cast<BYTE>(byte)) != FALSE;
+    Expect(IsLeadByte(acp, static_cast<unsigned char>(byte)) == system,
+           "in code page %u the system takes 0x%02X for %sa lead byte, the installer's walk for %s", acp, byte,
+           system ? "" : "no ", system ? "none" : "one");
+  }
+}
 
-  const std::string source = context.workDir + "\\KITSRC";
-  const std::string medium = context.workDir + "\\MEDIUM";
+// Writes the kit's folder and has kitpack.exe make the medium from it.
+void MakeMedium(const CodePageKit& kit, const std::string& source, const std::string& medium) {
   for (const auto& [path, bytes] : kit.files) WriteWide(Wide(source) + L"\\files\\" + path, bytes);
   WriteBytes(source + "\\LICENSE.TXT", kit.licence);
   WriteBytes(source + "\\README.TXT", kit.readme);
   WriteBytes(source + "\\SHELLINK.DAT", kit.listHeader + kit.itemLine);
   RunKitpack("medium \"" + source + "\" \"" + medium + "\"" +
              (kit.option ? std::string(" --codepage ") + kit.option : std::string()));
+}
 
-  const std::string dir = KitDir(context);
-  RepaintSentinel sentinel;
-  SetupRun run(context.setupExe, SW_SHOWNORMAL, medium);
-  HWND page =
-      WalkShowingDocuments(run, kit.licenceShown, "LICENSE.TXT in the code page", kit.readme, "README.TXT", dir);
-  ExpectInstalledUnderTheirNames(dir, kit);
-  run.Click(page, BACK);
-  ExpectCompletionNotice(run, sentinel, "No on page 7");
-
-  // The item line as SETUP.EXE converts it, from bytes of the code page.
+// The item line as SETUP.EXE converts it below the directory, from bytes of
+// the code page, after the lines before it.
+std::string ExpectedSetupIni(const CodePageKit& kit, const std::string& dir) {
   const std::string target = dir + kit.itemTarget;
   char shortForm[MAX_PATH];
   const DWORD got = GetShortPathNameA(target.c_str(), shortForm, sizeof shortForm);
   Expect(got > 0 && got < sizeof shortForm, "the platform gives no short form for the installed %s",
          Printable(target).c_str());
-  const std::string expected = kit.listHeader + "\"" + kit.itemName + "\",\"" + shortForm + "\",\"" + target +
-                               "\",,,\"" + dir + kit.itemFolder + "\"\r\n";
+  return kit.listHeader + "\"" + kit.itemName + "\",\"" + shortForm + "\",\"" + target + "\",,,\"" + dir +
+         kit.itemFolder + "\"\r\n";
+}
+
+void InstallUnderTheirNames(Context& context, const CodePageKit& kit) {
+  ExpectCodePage(kit);
+  FileKept iniKept(SetupIni());
+  FileKept batchKept(OnWindowsDrive("AUTOEXEC.BAT"));
+  FileKept backupKept(OnWindowsDrive("AUTOEXEC.QVB"));
+  DeleteFileA(OnWindowsDrive("AUTOEXEC.BAT").c_str());
+
+  const std::string medium = context.workDir + "\\MEDIUM";
+  MakeMedium(kit, context.workDir + "\\KITSRC", medium);
+  const bool yes = !kit.installDir.empty();
+  const std::string dir = yes ? context.workDir + "\\" + kit.installDir : KitDir(context);
+  RepaintSentinel sentinel;
+  SetupRun run(context.setupExe, SW_SHOWNORMAL, medium);
+  HWND page =
+      WalkShowingDocuments(run, kit.licenceShown, "LICENSE.TXT in the code page", kit.readme, "README.TXT", dir);
+  ExpectInstalledUnderTheirNames(dir, kit);
+  run.Click(page, yes ? NEXT : BACK);
+  ExpectCompletionNotice(run, sentinel, yes ? "Yes on page 7" : "No on page 7");
+
   const std::string ini = ReadBytes(SetupIni());
+  const std::string expected = ExpectedSetupIni(kit, dir);
   Expect(ini == expected, "SETUP.INI holds\n  %s\nexpected\n  %s", Printable(ini).c_str(), Printable(expected).c_str());
+  if (!yes) return;
+  const std::string lines = "SET WCC386=%WCC386% /zp1\r\nSET CL=%CL% /Zp1\r\nSET INCLUDE=%INCLUDE%;" + dir + "\r\n";
+  const std::string written = ReadBytes(OnWindowsDrive("AUTOEXEC.BAT"));
+  Expect(written == lines, "AUTOEXEC.BAT holds\n  %s\nexpected\n  %s", Printable(written).c_str(),
+         Printable(lines).c_str());
 }
 
 void WesternNames(Context& context) { InstallUnderTheirNames(context, WesternKit()); }
 void CyrillicNames(Context& context) { InstallUnderTheirNames(context, CyrillicKit()); }
+void JapaneseNames(Context& context) { InstallUnderTheirNames(context, JapaneseKit()); }
+void TraditionalChineseNames(Context& context) { InstallUnderTheirNames(context, TraditionalChineseKit()); }
 
 }  // namespace
 
@@ -305,6 +396,8 @@ const std::vector<Scenario>& CodePageScenarios() {
   static const std::vector<Scenario> scenarios = {
       {"names-cp1252", WesternNames},
       {"names-cp1251", CyrillicNames},
+      {"names-cp932", JapaneseNames},
+      {"names-cp950", TraditionalChineseNames},
   };
   return scenarios;
 }

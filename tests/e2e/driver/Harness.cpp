@@ -430,7 +430,14 @@ void SetupRun::Type(HWND dialog, int id, const std::string& text) {
   Expect(field != nullptr, "the page has no field %d to type into", id);
   Ask(field, EM_SETSEL, 0, -1, "EM_SETSEL");
   PostMessageA(field, WM_CHAR, VK_BACK, 0);  // removes the selected text
-  for (unsigned char c : text) PostMessageA(field, WM_CHAR, c, 0);
+  // One character of the ANSI code page at a time, as an input method
+  // delivers it: a character of two bytes arrives whole, and never as two
+  // messages that the system would have to pair up again.
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(text.size(), L'\0');
+  const int got = size == 0 ? 0 : MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], size);
+  Expect(size == 0 || got > 0, "the text to type is not text in code page %u", GetACP());
+  for (int i = 0; i < got; ++i) PostMessageW(field, WM_CHAR, wide[static_cast<std::size_t>(i)], 0);
 }
 
 RepaintSentinel::RepaintSentinel() {

@@ -32,17 +32,7 @@ const char LINES_LEFT_OUT[] =
 
 // ---- the prefix's files --------------------------------------------------
 
-std::string WindowsDirectory() {
-  char windows[MAX_PATH];
-  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
-  Expect(got > 0 && got < sizeof windows, "the driver cannot tell the Windows directory");
-  return windows;
-}
-
-std::string InWindows(const char* name) { return WindowsDirectory() + "\\" + name; }
 std::string SetupIni() { return InWindows("SETUP.INI"); }
-// The batch files lie in the root of the Windows directory's drive.
-std::string OnWindowsDrive(const char* name) { return WindowsDirectory().substr(0, 1) + ":\\" + name; }
 std::string BatchPath() { return OnWindowsDrive("AUTOEXEC.BAT"); }
 std::string BackupPath() { return OnWindowsDrive("AUTOEXEC.QVB"); }
 

@@ -71,6 +71,16 @@ void RemoveTree(const std::string& path) {
   Expect(!IsDirectory(path), "cannot remove %s before the run", path.c_str());
 }
 
+std::string WindowsDirectory() {
+  char windows[MAX_PATH];
+  const UINT got = GetWindowsDirectoryA(windows, sizeof windows);
+  Expect(got > 0 && got < sizeof windows, "the driver cannot tell the Windows directory");
+  return windows;
+}
+
+std::string InWindows(const char* name) { return WindowsDirectory() + "\\" + name; }
+std::string OnWindowsDrive(const char* name) { return WindowsDirectory().substr(0, 1) + ":\\" + name; }
+
 const std::string LICENSE_TEXT =
     "QUENVAR 98 LICENCE AGREEMENT\r\n\r\n1. You may install the kit on one machine.\r\n"
     "2. Bytes past 127 pass unchanged: \xA7 \xE9.\r\n";

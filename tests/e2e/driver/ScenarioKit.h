@@ -27,6 +27,11 @@ bool IsDirectory(const std::string& path);
 bool IsFile(const std::string& path);
 bool IsEmptyDirectory(const std::string& path);
 void RemoveTree(const std::string& path);
+// The prefix's Windows directory, a file in it, and a file in the root of
+// its drive, where the batch files lie.
+std::string WindowsDirectory();
+std::string InWindows(const char* name);
+std::string OnWindowsDrive(const char* name);
 
 // Every file below the directory by its path relative to it (components
 // joined by backslashes, as the disk spells them), with its bytes; and every
