@@ -1,5 +1,6 @@
-// The CD image through libisofs: the files go in from memory, the image comes
-// out of libisofs' writer in 2048-byte sectors and goes to the sink.
+// The CD image through libisofs: the files go in by their paths, read while
+// the image is written, and the image comes out of libisofs' writer in
+// 2048-byte sectors and goes to the sink.
 #include "kit/CdImage.h"
 
 #include <cstdio>
@@ -117,25 +118,11 @@ bool WriteCdImage(const std::vector<CdImageFile>& files, const std::string& labe
   std::unique_ptr<IsoImage, ImageUnref> image(rawImage);
   IsoDir* root = iso_image_get_root(image.get());
   for (const CdImageFile& file : files) {
-    // The stream owns its buffer and releases it with free().
-    const std::size_t size = file.data->size();
-    auto* buffer = static_cast<unsigned char*>(std::malloc(size == 0 ? 1 : size));
-    if (buffer == nullptr) {
-      error = imageName + ": " + file.name + ": no memory for its " + std::to_string(size) + " bytes";
-      return false;
-    }
-    if (size > 0) std::memcpy(buffer, file.data->data(), size);
-    IsoStream* stream = nullptr;
-    status = iso_memory_stream_new(buffer, size, &stream);
+    // libisofs takes a local file by its absolute path; its own dates are
+    // replaced by the image's below.
+    const std::string local = std::filesystem::absolute(file.local).string();
+    status = iso_tree_add_new_node(image.get(), root, file.name.c_str(), local.c_str(), nullptr);
     if (status < 0) {
-      std::free(buffer);
-      error = imageName + ": " + file.name + ": " + LibisofsProblem(status);
-      return false;
-    }
-    IsoFile* node = nullptr;
-    status = iso_image_add_new_file(image.get(), root, file.name.c_str(), stream, &node);
-    if (status < 0) {
-      iso_stream_unref(stream);
       error = imageName + ": " + file.name + ": cannot go into the image: " + LibisofsProblem(status);
       return false;
     }

@@ -7,6 +7,7 @@
 
 #include "base/Scoped.h"
 #include "kit/NamePolicy.h"
+#include "kit/PathDisplay.h"
 #include "kit/SystemIo.h"
 #include "payload/LibraryFormat.h"
 
@@ -51,8 +52,8 @@ bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, c
   while (remainder > 0) {
     std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
     if (std::fread(buffer, 1, chunk, input) != chunk) {
-      error = file.source.string() + (std::ferror(input) ? ": read failed: " + SystemError()
-                                                         : std::string(": the file shrank while it was packed"));
+      error = DisplayPath(file.source) + (std::ferror(input) ? ": read failed: " + SystemError()
+                                                             : std::string(": the file shrank while it was packed"));
       return false;
     }
     if (!take(buffer, chunk)) return false;
@@ -61,7 +62,7 @@ bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, c
   // The entry header holds the size: a file that grew since the walk cannot
   // be packed whole.
   if (std::fgetc(input) != EOF) {
-    error = file.source.string() + ": the file grew while it was packed";
+    error = DisplayPath(file.source) + ": the file grew while it was packed";
     return false;
   }
   return true;
@@ -111,7 +112,7 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
     if (!PrepareEntryHeader(file.name, file.size, header, error)) return false;
     FileHandle input(OpenForReading(file.source));
     if (!input) {
-      error = file.source.string() + ": cannot open: " + SystemError();
+      error = DisplayPath(file.source) + ": cannot open: " + SystemError();
       return false;
     }
     // The entry header goes before the data and holds the data's CRC, so the
@@ -138,7 +139,7 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
       // again on the way, so that a change between the two reads cannot give
       // an entry whose data disagrees with its sealed header.
       if (std::fseek(input.get(), 0, SEEK_SET) != 0) {
-        error = file.source.string() + ": cannot read it a second time: " + SystemError();
+        error = DisplayPath(file.source) + ": cannot read it a second time: " + SystemError();
         return false;
       }
       std::uint32_t copied = 0;
@@ -148,7 +149,7 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
       };
       if (!ReadSource(input.get(), file, buffer.get(), copyWithCrc, error)) return false;
       if (copied != crc) {
-        error = file.source.string() + ": the file changed while it was packed";
+        error = DisplayPath(file.source) + ": the file changed while it was packed";
         return false;
       }
     }

@@ -7,6 +7,7 @@
 #include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/NamePolicy.h"
+#include "kit/PathDisplay.h"
 #include "payload/LibraryFormat.h"
 
 namespace fs = std::filesystem;
@@ -22,7 +23,7 @@ void Walk(const fs::path& directory, const CodePage& codePage, const std::string
   std::error_code code;
   fs::directory_iterator it(directory, code);
   if (code) {
-    problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
+    problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
     return;
   }
   bool empty = true;
@@ -32,38 +33,39 @@ void Walk(const fs::path& directory, const CodePage& codePage, const std::string
     std::string component;
     std::string problem;
     if (!codePage.NameFromSystem(path.filename(), component, problem)) {
-      problems.push_back(path.string() + ": " + problem);
+      problems.push_back(DisplayPath(path) + ": " + problem);
       continue;
     }
     std::string name = prefix.empty() ? component : prefix + "\\" + component;
     fs::file_status status = it->symlink_status(code);
     if (code) {
-      problems.push_back(path.string() + ": " + code.message());
+      problems.push_back(DisplayPath(path) + ": " + code.message());
     } else if (fs::is_symlink(status)) {
-      problems.push_back(path.string() + ": a symbolic link; the archive holds regular files only");
+      problems.push_back(DisplayPath(path) + ": a symbolic link; the archive holds regular files only");
     } else if (fs::is_directory(status)) {
       if (component.find('\\') != std::string::npos) {
-        problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
+        problems.push_back(DisplayPath(path) + ": the name holds a backslash, which the archive reads as a separator");
         continue;
       }
       Walk(path, codePage, name, files, problems, notes);
     } else if (!fs::is_regular_file(status)) {
-      problems.push_back(path.string() + ": a special file; the archive holds regular files only");
+      problems.push_back(DisplayPath(path) + ": a special file; the archive holds regular files only");
     } else if (component.find('\\') != std::string::npos) {
-      problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
+      problems.push_back(DisplayPath(path) + ": the name holds a backslash, which the archive reads as a separator");
     } else {
       std::uintmax_t size = it->file_size(code);
       if (code) {
-        problems.push_back(path.string() + ": " + code.message());
+        problems.push_back(DisplayPath(path) + ": " + code.message());
       } else {
         files.push_back({name, path, static_cast<std::uint64_t>(size)});
       }
     }
     code.clear();
   }
-  if (code) problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
+  if (code) problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
   if (empty && !prefix.empty()) {
-    notes.push_back(directory.string() + ": an empty directory; the archive keeps directories only as parts of names");
+    notes.push_back(DisplayPath(directory) +
+                    ": an empty directory; the archive keeps directories only as parts of names");
   }
 }
 
@@ -74,7 +76,7 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
   files.clear();
   std::error_code code;
   if (!fs::is_directory(root, code)) {
-    problems.push_back(root.string() + ": not a directory");
+    problems.push_back(DisplayPath(root) + ": not a directory");
     return false;
   }
   Walk(root, codePage, "", files, problems, notes);
@@ -85,19 +87,19 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
   for (const TreeFile& file : files) {
     std::string problem = EntryNameProblem(file.name, codePage);
     if (problem.empty()) problem = clashes.Add(file.name);
-    if (!problem.empty()) problems.push_back(file.source.string() + ": " + problem);
+    if (!problem.empty()) problems.push_back(DisplayPath(file.source) + ": " + problem);
     if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-      problems.push_back(file.source.string() + ": " + std::to_string(file.size) +
+      problems.push_back(DisplayPath(file.source) + ": " + std::to_string(file.size) +
                          " bytes; an entry holds at most 2147483647");
     }
     if (file.name.size() > DEFAULT_DIRECTORY_NAME_LIMIT && file.name.size() <= LIBRARY_NAME_LIMIT) {
-      notes.push_back(file.source.string() + ": the name has " + std::to_string(file.name.size()) +
+      notes.push_back(DisplayPath(file.source) + ": the name has " + std::to_string(file.name.size()) +
                       " bytes; below C:\\QUENV98 it does not fit the installer's 259-byte paths");
     }
     total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
   }
   if (total > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-    problems.push_back(root.string() + ": the archive would have " + std::to_string(total) +
+    problems.push_back(DisplayPath(root) + ": the archive would have " + std::to_string(total) +
                        " bytes; it holds at most 2147483647");
   }
   return problems.empty();

@@ -5,7 +5,9 @@
 # without case, a second byte setup would split at) and the same accepted
 # (letters that only look alike), and kitpack.exe's extract gives the tree
 # back. The tree is made here with UTF-8 names, which the session's locale
-# has Wine read as such.
+# has Wine read as such. And they agree on a medium of several of the
+# compressor's blocks, for any number of jobs; kitpack.exe reads its payload
+# back through the platform's LZ library.
 #   kitpack-agrees.sh SESSION_DIR WORK_DIR NATIVE_KITPACK KITPACK.EXE
 set -euo pipefail
 here=$(dirname "$(realpath "$0")")
@@ -70,6 +72,33 @@ case_ 932 "full-width Ｑ and ｑ" 1 "Ｑ.txt" "ｑ.txt"
 case_ 1252 "a character 1252 lacks" 1 "日本.txt"
 case_ 932 "a second byte that is a backslash" 1 "表.txt"
 case_ 932 "the yen sign, which iconv alone would write as a backslash" 1 "¥.txt"
+
+# medium_case JOBS...: the medium of a kit of several compressor blocks, made
+# by kitpack.exe with each number of jobs ("" for the default), must hold
+# the native kitpack's DATA.CMP; kitpack.exe verifies and extracts it.
+medium_case() {
+  local dir=$work/medium kit=$work/medium/kit
+  mkdir -p "$kit/files/LIB"
+  head -c 1500000 /dev/urandom >"$kit/files/LIB/PACKED.BIN"
+  { yes "Quenvar 98 kit, $(date +%N)" || true; } | head -c 2500000 >"$kit/files/LIB/TEXT.TXT"
+  printf 'Licence\r\n' >"$kit/LICENSE.TXT"
+  printf 'Information\r\n' >"$kit/README.TXT"
+  printf '[Quenvar 98]\r\n' >"$kit/SHELLINK.DAT"
+  "$native" medium "$kit" "$dir/native" >"$dir/native.log" 2>&1 || { fail "medium: the native kitpack fails"; return; }
+  local jobs
+  for jobs in "$@"; do
+    cases=$((cases + 1))
+    "$here/wine-run.sh" "$session" 120 "$exe" medium "$(windows "$kit")" "$(windows "$dir/exe$jobs")" \
+      ${jobs:+--jobs "$jobs"} >"$dir/exe.log" 2>&1 || { fail "medium, jobs ${jobs:-default}: kitpack.exe fails"; continue; }
+    cmp -s "$dir/native/DATA.CMP" "$dir/exe$jobs/DATA.CMP" ||
+      fail "medium, jobs ${jobs:-default}: kitpack.exe's DATA.CMP differs from the native one"
+  done
+  cases=$((cases + 1))
+  "$here/wine-run.sh" "$session" 120 "$exe" extract "$(windows "$dir/exe/DATA.CMP")" -C "$(windows "$dir/out")" \
+    >"$dir/extract.log" 2>&1 || { fail "medium: kitpack.exe cannot verify and extract its payload"; return; }
+  diff -r "$kit/files" "$dir/out" >&2 || fail "medium: kitpack.exe's extract does not give the tree back"
+}
+medium_case 1 2 ""
 
 if [ "$failures" -gt 0 ]; then
   echo "kitpack-agrees: $failures of $cases cases disagree" >&2

@@ -1,25 +1,58 @@
 // Fuzzes payload verification as `kitpack verify DATA.CMP` does it: the input
-// is an SZDD stream, expanded, and the archive it yields checked entry by
-// entry, its names read in the default code page. Everything must end with a
-// defined result.
+// is an SZDD stream, expanded as the archive walk reads it, the archive
+// checked entry by entry, its names read in the default code page, and the
+// stream's soundness told at the end; then once more as list walks it,
+// passing over every entry's data. Everything must end with a defined
+// result.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
-#include <vector>
 
 #include "kit/CodePage.h"
+#include "kit/ExpandedArchive.h"
 #include "kit/LibraryScan.h"
-#include "kit/szdd/Szdd.h"
+#include "kit/szdd/SzddReader.h"
+
+namespace {
+
+// The input as the reader's source.
+SzddReader::Pull FromMemory(const std::uint8_t* data, std::size_t size, std::size_t& at) {
+  return [data, size, &at](void* into, std::size_t count) {
+    const std::size_t got = std::min(count, size - at);
+    if (got > 0) std::memcpy(into, data + at, got);
+    at += got;
+    return static_cast<long>(got);
+  };
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::uint8_t> archive;
-  std::string error;
-  if (!SzddExpand(data, size, archive, error)) return 0;
   static CodePage codePage;
+  std::string error;
   static const bool opened = codePage.Open(DEFAULT_CODE_PAGE, error);
   if (!opened) std::abort();
-  ArchiveInput input = ArchiveInMemory(archive.data(), archive.size());
-  LibraryCheck check;
-  VerifyLibrary(input, codePage, check);
+  for (const bool readsData : {true, false}) {
+    std::size_t at = 0;
+    SzddReader reader;
+    if (!reader.Open(FromMemory(data, size, at), error)) return 0;
+    ExpandedArchive archive;
+    ExpandedArchiveBegin(archive, reader);
+    if (readsData) {
+      LibraryCheck check;
+      VerifyLibrary(archive.input, codePage, check);
+    } else {
+      LibraryScanner scanner(archive.input, codePage);
+      ScannedEntry entry;
+      if (scanner.ReadHeader(error)) {
+        while (scanner.Next(entry, error) == ScanStep::Entry) {
+        }
+      }
+    }
+    ExpandedArchiveDrain(archive);
+    reader.Finish(error);
+  }
   return 0;
 }

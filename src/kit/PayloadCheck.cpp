@@ -1,0 +1,122 @@
+#include "kit/PayloadCheck.h"
+
+#include "base/Scoped.h"
+#include "kit/ExpandedArchive.h"
+#include "kit/LibraryScan.h"
+#include "kit/PathDisplay.h"
+#include "kit/ProgressBar.h"
+#include "kit/SystemIo.h"
+#include "kit/szdd/SzddReader.h"
+#include "kit/szdd/Workers.h"
+#if !defined(_WIN32)
+#include "kit/szdd/ByteChannel.h"
+#endif
+
+namespace {
+
+// What the expansion gave.
+struct Expansion {
+  std::uint64_t length = 0;
+  std::uint32_t crc = 0;
+  std::vector<std::string> problems;
+};
+
+// Expands the payload to its end, checking it as an archive on the way when
+// asked to.
+void Expand(SzddReader& reader, const CodePage* archive, const WorkProgress& progress, Expansion& got) {
+  ExpandedArchive expanded;
+  ExpandedArchiveBegin(expanded, reader);
+  LibraryCheck check;
+  if (archive != nullptr && !VerifyLibrary(expanded.input, *archive, check, progress)) {
+    for (const std::string& problem : check.problems) got.problems.push_back("the compressed result: " + problem);
+  }
+  ExpandedArchiveDrain(expanded);
+  std::string why;
+  if (!reader.Finish(why)) got.problems.push_back("the compressed result does not expand: " + why);
+  got.length = static_cast<std::uint64_t>(expanded.consumed);
+  got.crc = expanded.crc;
+}
+
+#if !defined(_WIN32)
+// The payload on its way from the writer to the expansion.
+constexpr std::size_t FEED_SIZE = 1u << 20;
+#endif
+
+}  // namespace
+
+struct PayloadCheckState {
+  const CodePage* archive;
+  Expansion got;
+  bool running = false;  // the expansion runs beside the writing
+#if !defined(_WIN32)
+  ByteChannel feed{FEED_SIZE};
+#endif
+  WorkerThread thread;
+
+  void Start();
+  void Stop();
+};
+
+#if defined(_WIN32)
+// The platform's LZ library reads only files: the check waits for the file.
+void PayloadCheckState::Start() {}
+void PayloadCheckState::Stop() {}
+#else
+void PayloadCheckState::Start() {
+  running = thread.Start([this] {
+    SzddReader reader;
+    std::string why;
+    if (reader.Open([this](void* into, std::size_t count) { return static_cast<long>(feed.Get(into, count)); }, why)) {
+      Expand(reader, archive, {}, got);
+    } else {
+      got.problems.push_back("the compressed result does not expand: " + why);
+    }
+    // Whatever the expansion did not read is of no further use.
+    feed.Abandon();
+  });
+}
+
+void PayloadCheckState::Stop() {
+  feed.Close();
+  thread.Join();
+}
+#endif
+
+PayloadCheck::PayloadCheck(const CodePage* archive, unsigned jobs) : state_(new PayloadCheckState) {
+  state_->archive = archive;
+  if (jobs > 1) state_->Start();
+}
+
+PayloadCheck::~PayloadCheck() { state_->Stop(); }
+
+void PayloadCheck::Feed(const std::uint8_t* data, std::size_t size) {
+#if !defined(_WIN32)
+  if (state_->running) state_->feed.Put(data, size);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+bool PayloadCheck::Finish(const std::filesystem::path& written, std::uint64_t length, std::uint32_t crc,
+                          std::vector<std::string>& problems) {
+  PayloadCheckState& s = *state_;
+  if (s.running) {
+    s.Stop();
+  } else {
+    FileHandle file(OpenForReading(written));
+    SzddReader reader;
+    std::string why;
+    if (!file || !reader.Open(file.get(), why)) {
+      problems.push_back(DisplayPath(written) + ": cannot be read back: " + (file ? why : SystemError()));
+      return false;
+    }
+    ProgressBar bar("checking");
+    Expand(reader, s.archive, bar.Callback(), s.got);
+  }
+  problems = s.got.problems;
+  if (problems.empty() && (s.got.length != length || s.got.crc != crc)) {
+    problems.push_back("the compressed result does not expand to the original bytes");
+  }
+  return problems.empty();
+}
