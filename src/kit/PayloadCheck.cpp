@@ -1,5 +1,7 @@
 #include "kit/PayloadCheck.h"
 
+#include <exception>
+
 #include "base/Scoped.h"
 #include "kit/ExpandedArchive.h"
 #include "kit/LibraryScan.h"
@@ -47,7 +49,8 @@ constexpr std::size_t FEED_SIZE = 1u << 20;
 struct PayloadCheckState {
   const CodePage* archive;
   Expansion got;
-  bool running = false;  // the expansion runs beside the writing
+  std::exception_ptr thrown;  // by the expansion on its thread, thrown again by Finish
+  bool running = false;       // the expansion runs beside the writing
 #if !defined(_WIN32)
   ByteChannel feed{FEED_SIZE};
 #endif
@@ -64,12 +67,17 @@ void PayloadCheckState::Stop() {}
 #else
 void PayloadCheckState::Start() {
   running = thread.Start([this] {
-    SzddReader reader;
-    std::string why;
-    if (reader.Open([this](void* into, std::size_t count) { return static_cast<long>(feed.Get(into, count)); }, why)) {
-      Expand(reader, archive, {}, got);
-    } else {
-      got.problems.push_back("the compressed result does not expand: " + why);
+    try {
+      SzddReader reader;
+      std::string why;
+      auto pull = [this](void* into, std::size_t count) { return static_cast<long>(feed.Get(into, count)); };
+      if (reader.Open(pull, why)) {
+        Expand(reader, archive, {}, got);
+      } else {
+        got.problems.push_back("the compressed result does not expand: " + why);
+      }
+    } catch (...) {
+      thrown = std::current_exception();
     }
     // Whatever the expansion did not read is of no further use.
     feed.Abandon();
@@ -103,6 +111,7 @@ bool PayloadCheck::Finish(const std::filesystem::path& written, std::uint64_t le
   PayloadCheckState& s = *state_;
   if (s.running) {
     s.Stop();
+    if (s.thrown) std::rethrow_exception(s.thrown);
   } else {
     FileHandle file(OpenForReading(written));
     SzddReader reader;

@@ -29,7 +29,8 @@ class PayloadCheck {
   void Feed(const std::uint8_t* data, std::size_t size);
   // Once the payload is complete in `written` (flushed): true when it
   // expands to length bytes whose CRC-32 is crc, and is a sound archive if
-  // one was asked for. Else false, with the problems.
+  // one was asked for. Else false, with the problems. What the check threw
+  // on a thread of its own (no memory, say) it throws here.
   bool Finish(const std::filesystem::path& written, std::uint64_t length, std::uint32_t crc,
               std::vector<std::string>& problems);
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 #include "SzddTestData.h"
 #include "kit/szdd/Szdd.h"
@@ -29,13 +30,13 @@ bool Encode(const Bytes& input, unsigned jobs, std::size_t piece, Bytes& out, st
   return encoder.Finish(error);
 }
 
-// Three blocks and a few bytes, ending within the lookahead after the third:
+// Two blocks and a few bytes, ending within the lookahead after the second:
 // the last block is cut short where the finder reads past it. The records
 // make trees deep enough to cut walks short at every block's start, where a
 // finder that carried the trees of the block before over would find other
 // matches than a new one.
 TEST(SzddEncoder, AnyJobsAndAnyPiecesGiveTheSameBytes) {
-  const Bytes input = Records(3 * MIB + 5);
+  const Bytes input = Records(2 * MIB + 5);
   Bytes reference;
   std::string error;
   ASSERT_TRUE(Encode(input, 1, input.size(), reference, error)) << error;
@@ -88,6 +89,25 @@ TEST(SzddEncoder, FailuresEndTheCompressionWithoutAHang) {
       EXPECT_FALSE(encoder.Finish(error)) << row.why << ", jobs " << jobs;
       EXPECT_EQ(error, row.error) << row.why << ", jobs " << jobs;
     }
+  }
+}
+
+// An output that throws (as one that runs out of memory does) on a worker's
+// thread has its exception thrown again on the caller's, by Finish, rather
+// than end the process there.
+TEST(SzddEncoder, WhatTheOutputThrowsComesBackFromFinish) {
+  const Bytes input = Mixed(3 * MIB);
+  for (unsigned jobs : {1u, 3u}) {
+    std::size_t taken = 0;
+    SzddEncoder encoder(static_cast<std::uint32_t>(input.size()), 'X', jobs,
+                        [&](const std::uint8_t*, std::size_t size) {
+                          if (taken > MIB) throw std::runtime_error("no room");
+                          taken += size;
+                          return true;
+                        });
+    for (std::size_t at = 0; at < input.size(); at += MIB) encoder.Write(input.data() + at, MIB);
+    std::string error;
+    EXPECT_THROW(encoder.Finish(error), std::runtime_error) << "jobs " << jobs;
   }
 }
 

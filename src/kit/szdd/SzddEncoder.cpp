@@ -49,8 +49,9 @@ struct SzddEncoder::State {
   bool threaded = false;                     // each slot has a worker
   TokenWriter writer;                        // used by one block at a time, in block order
   std::atomic<bool> failed{false};
-  std::string failure;     // why, when it was not the output; set before failed
-  std::uint64_t done = 0;  // input bytes written out, by the writer of the turn
+  std::string failure;        // why, when it was not the output; set before failed
+  std::exception_ptr thrown;  // by the output, on whichever thread wrote; set before failed
+  std::uint64_t done = 0;     // input bytes written out, by the writer of the turn
 
   void Emit(BlockPlan& plan);
   void Fail(const std::string& why);
@@ -66,20 +67,20 @@ void SzddEncoder::State::Fail(const std::string& why) {
   failed.store(true);
 }
 
-// Writes a planned block's tokens and sends out what they settled.
+// Writes a planned block's tokens and sends out what they settled. What the
+// output throws is kept for Finish to throw again on the caller's thread.
 void SzddEncoder::State::Emit(BlockPlan& plan) {
   if (failed.load()) return;
   try {
     plan.Write(writer);
     const bool ok = output(writer.Bytes(), writer.Settled(false));
     writer.DropSettled(false);
-    if (!ok) failed.store(true);
     done += plan.Count();
     if (ok && progress) progress(done, length);
-  } catch (const std::bad_alloc&) {
-    Fail("out of memory");
-  } catch (const std::exception& e) {
-    Fail(e.what());
+    if (!ok) failed.store(true);
+  } catch (...) {
+    thrown = std::current_exception();
+    failed.store(true);
   }
 }
 
@@ -194,6 +195,7 @@ bool SzddEncoder::Finish(std::string& error) {
     s.Dispatch(std::min(SZDD_BLOCK_SIZE, s.staged - SZDD_WINDOW_SIZE));
   }
   s.Stop();
+  if (s.thrown) std::rethrow_exception(s.thrown);
   if (!s.failed.load() && !s.output(s.writer.Bytes(), s.writer.Settled(true))) s.failed.store(true);
   s.writer.DropSettled(true);
   error = s.failure;

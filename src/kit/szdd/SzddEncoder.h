@@ -38,8 +38,9 @@ class SzddEncoder {
   bool Write(const std::uint8_t* data, std::size_t size);
   // Compresses what is left and writes the end of the stream. False, with a
   // message in error, when the compression failed: the output refused its
-  // bytes (error is then empty: the output keeps its own message), the
-  // input's length was not the one given, or a worker ran out of memory.
+  // bytes (error is then empty: the output keeps its own message), or the
+  // input's length was not the one given. What the output or the progress
+  // threw, on whichever thread, it throws again here.
   bool Finish(std::string& error);
 
  private:

@@ -24,7 +24,7 @@ namespace {
 // thread seldom waits on it.
 constexpr std::size_t CHANNEL_SIZE = 1u << 20;
 
-// libmspack writes its output a few bytes at a time: they are gathered into
+// libmspack writes its output a byte at a time: the bytes are gathered into
 // pieces of this size before they go into the channel.
 constexpr std::size_t PIECE_SIZE = 1u << 16;
 
@@ -97,6 +97,12 @@ bool Flush(SzddReaderState& s) {
 // declared length: a stream cannot make us expand more than its header says.
 int SideWrite(mspack_file* file, void* buffer, int bytes) {
   SzddReaderState& s = StateOf(file);
+  // Every expanded byte comes this way, so the usual case goes first.
+  if (bytes == 1 && s.pieceUsed < PIECE_SIZE && s.expanded < s.declared && !IsInput(file)) {
+    s.piece[s.pieceUsed++] = *static_cast<const std::uint8_t*>(buffer);
+    ++s.expanded;
+    return 1;
+  }
   if (IsInput(file) || bytes < 0) return -1;
   if (s.expanded + static_cast<std::uint64_t>(bytes) > s.declared) {
     s.overran = true;
