@@ -18,54 +18,60 @@ namespace {
 // a longer name does not fit its 259-character path there.
 constexpr std::size_t DEFAULT_DIRECTORY_NAME_LIMIT = PATH_LIMIT - sizeof DEFAULT_INSTALL_DIR;
 
-void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
-          std::vector<std::string>& problems, std::vector<std::string>& notes) {
-  std::error_code code;
-  fs::directory_iterator it(directory, code);
-  if (code) {
-    problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
+// What the walk gathers.
+struct Gathering {
+  const CodePage& codePage;
+  std::vector<TreeFile>& files;
+  std::vector<std::string>& problems;
+  std::vector<std::string>& notes;
+};
+
+void Walk(Gathering& into, const fs::path& directory, const std::string& prefix);
+
+// One entry of a directory: a file taken, a directory walked, or a problem.
+void Take(Gathering& into, const fs::directory_entry& entry, const std::string& prefix) {
+  const fs::path& path = entry.path();
+  std::string component;
+  std::string problem;
+  if (!into.codePage.NameFromSystem(path.filename(), component, problem)) {
+    into.problems.push_back(DisplayPath(path) + ": " + problem);
     return;
   }
-  bool empty = true;
-  for (; it != fs::directory_iterator(); it.increment(code)) {
-    empty = false;
-    const fs::path& path = it->path();
-    std::string component;
-    std::string problem;
-    if (!codePage.NameFromSystem(path.filename(), component, problem)) {
-      problems.push_back(DisplayPath(path) + ": " + problem);
-      continue;
-    }
-    std::string name = prefix.empty() ? component : prefix + "\\" + component;
-    fs::file_status status = it->symlink_status(code);
-    if (code) {
-      problems.push_back(DisplayPath(path) + ": " + code.message());
-    } else if (fs::is_symlink(status)) {
-      problems.push_back(DisplayPath(path) + ": a symbolic link; the archive holds regular files only");
-    } else if (fs::is_directory(status)) {
-      if (component.find('\\') != std::string::npos) {
-        problems.push_back(DisplayPath(path) + ": the name holds a backslash, which the archive reads as a separator");
-        continue;
-      }
-      Walk(path, codePage, name, files, problems, notes);
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back(DisplayPath(path) + ": a special file; the archive holds regular files only");
-    } else if (component.find('\\') != std::string::npos) {
-      problems.push_back(DisplayPath(path) + ": the name holds a backslash, which the archive reads as a separator");
-    } else {
-      std::uintmax_t size = it->file_size(code);
-      if (code) {
-        problems.push_back(DisplayPath(path) + ": " + code.message());
-      } else {
-        files.push_back({name, path, static_cast<std::uint64_t>(size)});
-      }
-    }
-    code.clear();
+  const std::string name = prefix.empty() ? component : prefix + "\\" + component;
+  std::error_code code;
+  const fs::file_status status = entry.symlink_status(code);
+  const bool special = !fs::is_directory(status) && !fs::is_regular_file(status);
+  if (code) {
+    problem = code.message();
+  } else if (fs::is_symlink(status)) {
+    problem = "a symbolic link; the archive holds regular files only";
+  } else if (special) {
+    problem = "a special file; the archive holds regular files only";
+  } else if (component.find('\\') != std::string::npos) {
+    problem = "the name holds a backslash, which the archive reads as a separator";
+  } else if (fs::is_directory(status)) {
+    Walk(into, path, name);
+  } else {
+    const std::uintmax_t size = entry.file_size(code);
+    if (code) problem = code.message();
+    if (!code) into.files.push_back({name, path, static_cast<std::uint64_t>(size)});
   }
-  if (code) problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
-  if (empty && !prefix.empty()) {
-    notes.push_back(DisplayPath(directory) +
-                    ": an empty directory; the archive keeps directories only as parts of names");
+  if (!problem.empty()) into.problems.push_back(DisplayPath(path) + ": " + problem);
+}
+
+void Walk(Gathering& into, const fs::path& directory, const std::string& prefix) {
+  std::error_code code;
+  fs::directory_iterator it(directory, code);
+  bool empty = true;
+  for (; !code && it != fs::directory_iterator(); it.increment(code)) {
+    empty = false;
+    Take(into, *it, prefix);
+  }
+  if (code) {
+    into.problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
+  } else if (empty && !prefix.empty()) {
+    into.notes.push_back(DisplayPath(directory) +
+                         ": an empty directory; the archive keeps directories only as parts of names");
   }
 }
 
@@ -79,7 +85,8 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
     problems.push_back(DisplayPath(root) + ": not a directory");
     return false;
   }
-  Walk(root, codePage, "", files, problems, notes);
+  Gathering into = {codePage, files, problems, notes};
+  Walk(into, root, "");
   std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) { return a.name < b.name; });
 
   NameClashCheck clashes(codePage);
