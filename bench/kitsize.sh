@@ -31,16 +31,9 @@ copies=("$@")
 other=${KITPACK_OTHER:-}
 with_mscompress=${MSCOMPRESS:-1}
 
-if why=$(tests/e2e/can-run-32bit.sh); then
-  windows=win32
-else
-  echo "kit-size bench: kitpack.exe of the 64-bit build, since $why"
-  windows=win64
-fi
-for preset in native "$windows"; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+bench="kit-size bench"
+# shellcheck source=bench/builds.sh
+source bench/builds.sh
 kitpack=$root/build/native/src/kit/kitpack
 kitpack_exe=$root/build/$windows/src/kit/kitpack.exe
 szdd_bench=$root/build/native/bench/szdd_bench

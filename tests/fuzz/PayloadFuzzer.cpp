@@ -4,10 +4,8 @@
 // stream's soundness told at the end; then once more as list walks it,
 // passing over every entry's data. Everything must end with a defined
 // result.
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "kit/CodePage.h"
@@ -15,29 +13,14 @@
 #include "kit/LibraryScan.h"
 #include "kit/szdd/SzddReader.h"
 
-namespace {
-
-// The input as the reader's source.
-SzddReader::Pull FromMemory(const std::uint8_t* data, std::size_t size, std::size_t& at) {
-  return [data, size, &at](void* into, std::size_t count) {
-    const std::size_t got = std::min(count, size - at);
-    if (got > 0) std::memcpy(into, data + at, got);
-    at += got;
-    return static_cast<long>(got);
-  };
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static CodePage codePage;
   std::string error;
   static const bool opened = codePage.Open(DEFAULT_CODE_PAGE, error);
   if (!opened) std::abort();
   for (const bool readsData : {true, false}) {
-    std::size_t at = 0;
     SzddReader reader;
-    if (!reader.Open(FromMemory(data, size, at), error)) return 0;
+    if (!reader.Open(data, size, error)) return 0;
     ExpandedArchive archive;
     ExpandedArchiveBegin(archive, reader);
     if (readsData) {

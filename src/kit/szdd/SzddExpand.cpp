@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "kit/szdd/ByteChannel.h"
-#include "kit/szdd/Szdd.h"
 #include "kit/szdd/SzddFormat.h"
 #include "kit/szdd/SzddReader.h"
 #include "kit/szdd/Workers.h"
@@ -199,40 +198,26 @@ bool SzddReader::Finish(std::string& error) {
   while (Read(rest, sizeof rest) > 0) {
   }
   s.thread.Join();
-  const std::string declared = std::to_string(s.declared);
   if (s.unreadable) {
     error = "the compressed stream cannot be read";
-  } else if (s.overran) {
-    error = "stream expands past the " + declared + " bytes its header declares";
-  } else if (s.status != MSPACK_ERR_OK) {
+  } else if (s.status != MSPACK_ERR_OK && !s.overran) {
     error = "libmspack failed to expand the stream (error " + std::to_string(s.status) + ")";
-  } else if (s.expanded != s.declared) {
-    error = "stream expands to " + std::to_string(s.expanded) + " bytes, its header declares " + declared;
   } else {
-    return true;
+    // A write past the declared length was refused, and stopped the
+    // expansion there.
+    error = SzddLengthProblem(s.overran ? std::uint64_t{s.declared} + 1 : s.expanded, s.declared);
   }
-  return false;
+  return error.empty();
 }
 
-bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out, std::string& error) {
-  out.clear();
+bool SzddReader::Open(const std::uint8_t* data, std::size_t size, std::string& error) {
   std::size_t at = 0;
-  SzddReader reader;
-  if (!reader.Open(
-          [&](void* into, std::size_t count) {
-            const std::size_t got = std::min(count, size - at);
-            if (got > 0) std::memcpy(into, data + at, got);
-            at += got;
-            return static_cast<long>(got);
-          },
-          error)) {
-    return false;
-  }
-  // A pair and its share of a flag byte (17 bits) yield at most 18 bytes, so
-  // the stream bounds what is worth reserving whatever the header claims.
-  const std::uint64_t bound = static_cast<std::uint64_t>(size - SZDD_HEADER_SIZE) * 9;
-  out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(reader.Declared(), bound)));
-  std::uint8_t chunk[1 << 16];
-  while (const std::size_t got = reader.Read(chunk, sizeof chunk)) out.insert(out.end(), chunk, chunk + got);
-  return reader.Finish(error);
+  return Open(
+      [data, size, at](void* into, std::size_t count) mutable {
+        const std::size_t got = std::min(count, size - at);
+        if (got > 0) std::memcpy(into, data + at, got);
+        at += got;
+        return static_cast<long>(got);
+      },
+      error);
 }

@@ -9,39 +9,10 @@
 #include <memory>
 
 #include "base/Scoped.h"
-#include "kit/szdd/Szdd.h"
 #include "kit/szdd/SzddFormat.h"
 #include "kit/szdd/SzddReader.h"
 
-struct SzddReaderState {
-  INT expansion = -1;  // from LZInit; LZClose closes the file under it too
-  std::uint32_t declared = 0;
-  std::uint64_t expanded = 0;  // as LZRead gave it, past the declared length too
-  INT failure = 0;             // what LZRead returned when it failed
-  bool ended = false;
-
-  ~SzddReaderState() { Close(); }
-  void Close() {
-    if (expansion >= 0) LZClose(expansion);
-    expansion = -1;
-  }
-};
-
 namespace {
-
-// A handle of the stream's own for the LZ library, which closes it with the
-// expansion; the stream's stays the caller's. Both share the file's
-// position, which the stream leaves at the start.
-HFILE LzFileOf(std::FILE* stream) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-  HANDLE duplicate = nullptr;
-  if (handle == INVALID_HANDLE_VALUE || std::fseek(stream, 0, SEEK_SET) != 0 ||
-      !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-    return HFILE_ERROR;
-  }
-  // Kernel handles keep to 32 bits, on 64-bit Windows too.
-  return static_cast<HFILE>(HandleToLong(duplicate));
-}
 
 // The temporary file of an expansion from memory: created with a unique
 // name, deleted when done.
@@ -67,6 +38,40 @@ bool WriteTemp(TempFile& temp, const std::uint8_t* data, std::size_t size, std::
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+struct SzddReaderState {
+  INT expansion = -1;  // from LZInit; LZClose closes the file under it too
+  std::uint32_t declared = 0;
+  std::uint64_t expanded = 0;  // as LZRead gave it, past the declared length too
+  INT failure = 0;             // what LZRead returned when it failed
+  bool ended = false;
+  TempFile temp;          // a stream from memory, as a file
+  FileHandle memoryFile;  // open on it
+
+  ~SzddReaderState() { Close(); }
+  void Close() {
+    if (expansion >= 0) LZClose(expansion);
+    expansion = -1;
+  }
+};
+
+namespace {
+
+// A handle of the stream's own for the LZ library, which closes it with the
+// expansion; the stream's stays the caller's. Both share the file's
+// position, which the stream leaves at the start.
+HFILE LzFileOf(std::FILE* stream) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  HANDLE duplicate = nullptr;
+  if (handle == INVALID_HANDLE_VALUE || std::fseek(stream, 0, SEEK_SET) != 0 ||
+      !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    return HFILE_ERROR;
+  }
+  // Kernel handles keep to 32 bits, on 64-bit Windows too.
+  return static_cast<HFILE>(HandleToLong(duplicate));
 }
 
 }  // namespace
@@ -129,34 +134,21 @@ bool SzddReader::Finish(std::string& error) {
   while (Read(rest, sizeof rest) > 0) {
   }
   s.Close();
-  const std::string declared = std::to_string(s.declared);
   if (s.failure < 0) {
     error = "LZRead failed (error " + std::to_string(s.failure) + ")";
-  } else if (s.expanded > s.declared) {
-    error = "stream expands past the " + declared + " bytes its header declares";
-  } else if (s.expanded != s.declared) {
-    error = "stream expands to " + std::to_string(s.expanded) + " bytes, its header declares " + declared;
   } else {
-    return true;
+    error = SzddLengthProblem(s.expanded, s.declared);
   }
-  return false;
+  return error.empty();
 }
 
-bool SzddExpand(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out, std::string& error) {
-  out.clear();
-  TempFile temp;
-  if (!WriteTemp(temp, data, size, error)) return false;
-  FileHandle file(std::fopen(temp.path, "rb"));
-  SzddReader reader;
-  if (!file) {
-    error = std::string("cannot open ") + temp.path;
+bool SzddReader::Open(const std::uint8_t* data, std::size_t size, std::string& error) {
+  SzddReaderState& s = *state_;
+  if (!WriteTemp(s.temp, data, size, error)) return false;
+  s.memoryFile.reset(std::fopen(s.temp.path, "rb"));
+  if (!s.memoryFile) {
+    error = std::string("cannot open ") + s.temp.path;
     return false;
   }
-  if (!reader.Open(file.get(), error)) return false;
-  // The length read back bounds what is worth reserving, whatever the
-  // header claims.
-  out.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(reader.Declared(), std::uint64_t{size} * 9)));
-  char chunk[1 << 16];
-  while (const std::size_t got = reader.Read(chunk, sizeof chunk)) out.insert(out.end(), chunk, chunk + got);
-  return reader.Finish(error);
+  return Open(s.memoryFile.get(), error);
 }

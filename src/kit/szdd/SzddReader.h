@@ -33,6 +33,10 @@ class SzddReader {
   using Pull = std::function<long(void* into, std::size_t count)>;
   bool Open(Pull pull, std::string& error);
 #endif
+  // A whole stream held in memory, which stays the caller's until the
+  // reader is done: the tests' and the fuzz targets' way in. On Windows it
+  // goes through a temporary file, as the LZ library reads only files.
+  bool Open(const std::uint8_t* data, std::size_t size, std::string& error);
   // The expanded length the header declares.
   std::uint32_t Declared() const;
   // Up to count expanded bytes; fewer only where the expansion ended, or
