@@ -54,7 +54,7 @@ void Take(Gathering& into, const fs::directory_entry& entry, const std::string& 
   } else {
     const std::uintmax_t size = entry.file_size(code);
     if (code) problem = code.message();
-    if (!code) into.files.push_back({name, path, static_cast<std::uint64_t>(size)});
+    if (!code) into.files.push_back({name, path.native(), static_cast<std::uint64_t>(size)});
   }
   if (!problem.empty()) into.problems.push_back(DisplayPath(path) + ": " + problem);
 }
