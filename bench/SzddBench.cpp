@@ -3,6 +3,8 @@
 //
 //   szdd_bench FILE...            figures for each file
 //   szdd_bench --synthetic OUT    writes the 12 MB synthetic payload
+//   szdd_bench --ratio FILE CMP   the size of CMP, FILE compressed by kitpack,
+//                                 beside the best parse of FILE
 // Figures only: nothing here passes or fails.
 #include <unistd.h>
 
@@ -133,12 +135,30 @@ void Figures(const std::string& path) {
   }
 }
 
+// A payload that kitpack wrote against the best parse of its input.
+int Ratio(const std::string& path, const std::string& payload) {
+  const Bytes input = Load(path);
+  struct stat info = {};
+  if (input.empty() || stat(payload.c_str(), &info) != 0) {
+    std::fprintf(stderr, "szdd_bench: cannot read %s or %s\n", path.c_str(), payload.c_str());
+    return 1;
+  }
+  const Clock::time_point start = Clock::now();
+  const std::uint64_t best = SzddOptimalSize(input.data(), input.size());
+  const double size = static_cast<double>(info.st_size);
+  std::printf("%s: %lld bytes; best parse %llu bytes (found in %.1f s); %s %+.4f%% over it\n", path.c_str(),
+              static_cast<long long>(input.size()), static_cast<unsigned long long>(best), Seconds(start),
+              payload.c_str(), 100.0 * (size - static_cast<double>(best)) / static_cast<double>(best));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--synthetic") return Save(argv[2], Synthetic()) ? 0 : 1;
+  if (argc == 4 && std::string(argv[1]) == "--ratio") return Ratio(argv[2], argv[3]);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: szdd_bench FILE... | szdd_bench --synthetic OUT\n");
+    std::fprintf(stderr, "usage: szdd_bench FILE... | szdd_bench --synthetic OUT | szdd_bench --ratio FILE CMP\n");
     return 2;
   }
   for (int i = 1; i < argc; ++i) Figures(argv[i]);

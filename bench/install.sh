@@ -26,16 +26,9 @@ cd "$(dirname "$0")/.."
 root=$PWD
 runs=${1:-3}
 
-if why=$(tests/e2e/can-run-32bit.sh); then
-  windows=win32
-else
-  echo "install bench: the 64-bit build, since $why"
-  windows=win64
-fi
-for preset in native "$windows"; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
+bench="install bench"
+# shellcheck source=bench/builds.sh
+source bench/builds.sh
 echo "install bench: the $windows build of SETUP.EXE"
 kitpack=$root/build/native/src/kit/kitpack
 setup=$root/build/$windows/src/SETUP.EXE
@@ -55,7 +48,6 @@ source "$session/env.sh"
 drive_c=$WINEPREFIX/drive_c
 run() { "$root/tests/e2e/wine-run.sh" "$session" 3600 "$@"; }
 
-bench="install bench"
 # shellcheck source=bench/timing.sh
 source "$root/bench/timing.sh"
 

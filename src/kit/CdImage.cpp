@@ -1,5 +1,6 @@
-// The CD image through libisofs: the files go in from memory, the image comes
-// out of libisofs' writer in 2048-byte sectors and goes to the sink.
+// The CD image through libisofs: the files go in by their paths, read while
+// the image is written, and the image comes out of libisofs' writer in
+// 2048-byte sectors and goes to the sink.
 #include "kit/CdImage.h"
 
 #include <cstdio>
@@ -92,6 +93,77 @@ std::string VolumeDate(std::int64_t when) {
   return text;
 }
 
+// The image with the files in its root, by their level-1 names. Nodes take
+// "now" as their timestamps when they are made, which the caller has made
+// the image's time.
+IsoImage* ImageOfFiles(const std::vector<CdImageFile>& files, const std::string& label, const std::string& imageName,
+                       std::string& error) {
+  IsoImage* rawImage = nullptr;
+  int status = iso_image_new(label.c_str(), &rawImage);
+  if (status < 0) {
+    error = imageName + ": cannot start the image: " + LibisofsProblem(status);
+    return nullptr;
+  }
+  std::unique_ptr<IsoImage, ImageUnref> image(rawImage);
+  IsoDir* root = iso_image_get_root(image.get());
+  for (const CdImageFile& file : files) {
+    // libisofs takes a local file by its absolute path; its own dates are
+    // replaced by the image's when it is written.
+    const std::string local = std::filesystem::absolute(file.local).string();
+    status = iso_tree_add_new_node(image.get(), root, file.name.c_str(), local.c_str(), nullptr);
+    if (status < 0) {
+      error = imageName + ": " + file.name + ": cannot go into the image: " + LibisofsProblem(status);
+      return nullptr;
+    }
+  }
+  return image.release();
+}
+
+// How the image is written: plain ISO 9660 at level 1, every date `when`.
+IsoWriteOpts* WriteOptions(std::int64_t when, const std::string& imageName, std::string& error) {
+  IsoWriteOpts* rawOpts = nullptr;
+  const int status = iso_write_opts_new(&rawOpts, 0);  // plain ISO 9660, no extensions
+  if (status < 0) {
+    error = imageName + ": cannot set up the image: " + LibisofsProblem(status);
+    return nullptr;
+  }
+  // Level 1: 8.3 names of upper-case letters, digits and '_', which every
+  // system of the kit's time reads, MS-DOS's CD extensions included.
+  iso_write_opts_set_iso_level(rawOpts, 1);
+  iso_write_opts_set_rockridge(rawOpts, 0);
+  iso_write_opts_set_joliet(rawOpts, 0);
+  // Every date written as UTC, and every one of them `when`: the volume's
+  // creation and modification dates, and each directory record's.
+  const time_t now = static_cast<time_t>(when);
+  iso_write_opts_set_always_gmt(rawOpts, 1);
+  std::string date = VolumeDate(when);
+  iso_write_opts_set_pvd_times(rawOpts, now, now, 0, 0, date.data());
+  iso_write_opts_set_dir_rec_mtime(rawOpts, 1);
+  iso_write_opts_set_replace_timestamps(rawOpts, 2);
+  iso_write_opts_set_default_timestamp(rawOpts, now);
+  return rawOpts;
+}
+
+// Reads the image out of libisofs' writer, a sector at a time, into the sink.
+bool CopyImage(burn_source* source, ByteSink& sink, const std::string& imageName, std::string& error,
+               const WorkProgress& progress) {
+  const std::uint64_t total = static_cast<std::uint64_t>(source->get_size(source));
+  std::uint64_t written = 0;
+  unsigned char sector[SECTOR];
+  for (int got; (got = source->read_xt(source, sector, SECTOR)) > 0;) {
+    if (!sink.Write(sector, static_cast<std::size_t>(got), error)) {
+      source->cancel(source);
+      return false;
+    }
+    written += static_cast<std::uint64_t>(got);
+    if (progress) progress(written, total);
+  }
+  if (written == total) return true;
+  error = imageName + ": the image writer stopped after " + std::to_string(written) + " of " + std::to_string(total) +
+          " bytes: " + LibisofsProblem(ISO_WRITE_ERROR);
+  return false;
+}
+
 }  // namespace
 
 bool CdImageAvailable(std::string&) { return true; }
@@ -103,89 +175,19 @@ bool WriteCdImage(const std::vector<CdImageFile>& files, const std::string& labe
     error = imageName + ": cannot start libisofs: " + std::string(iso_error_to_msg(session.Status()));
     return false;
   }
-  // Nodes take "now" as their timestamps when they are made: it is the
-  // image's time before anything is made.
+  // It is the image's time before anything is made.
   time_t now = static_cast<time_t>(when);
   iso_nowtime(&now, 1);
-
-  IsoImage* rawImage = nullptr;
-  int status = iso_image_new(label.c_str(), &rawImage);
-  if (status < 0) {
-    error = imageName + ": cannot start the image: " + LibisofsProblem(status);
-    return false;
-  }
-  std::unique_ptr<IsoImage, ImageUnref> image(rawImage);
-  IsoDir* root = iso_image_get_root(image.get());
-  for (const CdImageFile& file : files) {
-    // The stream owns its buffer and releases it with free().
-    const std::size_t size = file.data->size();
-    auto* buffer = static_cast<unsigned char*>(std::malloc(size == 0 ? 1 : size));
-    if (buffer == nullptr) {
-      error = imageName + ": " + file.name + ": no memory for its " + std::to_string(size) + " bytes";
-      return false;
-    }
-    if (size > 0) std::memcpy(buffer, file.data->data(), size);
-    IsoStream* stream = nullptr;
-    status = iso_memory_stream_new(buffer, size, &stream);
-    if (status < 0) {
-      std::free(buffer);
-      error = imageName + ": " + file.name + ": " + LibisofsProblem(status);
-      return false;
-    }
-    IsoFile* node = nullptr;
-    status = iso_image_add_new_file(image.get(), root, file.name.c_str(), stream, &node);
-    if (status < 0) {
-      iso_stream_unref(stream);
-      error = imageName + ": " + file.name + ": cannot go into the image: " + LibisofsProblem(status);
-      return false;
-    }
-  }
-
-  IsoWriteOpts* rawOpts = nullptr;
-  status = iso_write_opts_new(&rawOpts, 0);  // plain ISO 9660, no extensions
-  if (status < 0) {
-    error = imageName + ": cannot set up the image: " + LibisofsProblem(status);
-    return false;
-  }
-  std::unique_ptr<IsoWriteOpts, OptsFree> opts(rawOpts);
-  // Level 1: 8.3 names of upper-case letters, digits and '_', which every
-  // system of the kit's time reads, MS-DOS's CD extensions included.
-  iso_write_opts_set_iso_level(opts.get(), 1);
-  iso_write_opts_set_rockridge(opts.get(), 0);
-  iso_write_opts_set_joliet(opts.get(), 0);
-  // Every date written as UTC, and every one of them `when`: the volume's
-  // creation and modification dates, and each directory record's.
-  iso_write_opts_set_always_gmt(opts.get(), 1);
-  std::string date = VolumeDate(when);
-  iso_write_opts_set_pvd_times(opts.get(), now, now, 0, 0, date.data());
-  iso_write_opts_set_dir_rec_mtime(opts.get(), 1);
-  iso_write_opts_set_replace_timestamps(opts.get(), 2);
-  iso_write_opts_set_default_timestamp(opts.get(), now);
-
+  std::unique_ptr<IsoImage, ImageUnref> image(ImageOfFiles(files, label, imageName, error));
+  if (!image) return false;
+  std::unique_ptr<IsoWriteOpts, OptsFree> opts(WriteOptions(when, imageName, error));
+  if (!opts) return false;
   burn_source* rawSource = nullptr;
-  status = iso_image_create_burn_source(image.get(), opts.get(), &rawSource);
+  const int status = iso_image_create_burn_source(image.get(), opts.get(), &rawSource);
   if (status < 0) {
     error = imageName + ": cannot lay out the image: " + LibisofsProblem(status);
     return false;
   }
   std::unique_ptr<burn_source, SourceFree> source(rawSource);
-  const std::uint64_t total = static_cast<std::uint64_t>(source->get_size(source.get()));
-  std::uint64_t written = 0;
-  unsigned char sector[SECTOR];
-  for (;;) {
-    const int got = source->read_xt(source.get(), sector, SECTOR);
-    if (got <= 0) break;
-    if (!sink.Write(sector, static_cast<std::size_t>(got), error)) {
-      source->cancel(source.get());
-      return false;
-    }
-    written += static_cast<std::uint64_t>(got);
-    if (progress) progress(written, total);
-  }
-  if (written != total) {
-    error = imageName + ": the image writer stopped after " + std::to_string(written) + " of " + std::to_string(total) +
-            " bytes: " + LibisofsProblem(ISO_WRITE_ERROR);
-    return false;
-  }
-  return true;
+  return CopyImage(source.get(), sink, imageName, error, progress);
 }

@@ -4,14 +4,15 @@
 // same bytes. Emulators and virtual machines take such a file as a CD.
 #pragma once
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "kit/LibraryWriter.h"
 
 struct CdImageFile {
-  std::string name;                       // a level-1 name: SETUP.EXE, DATA.CMP, ...
-  const std::vector<std::uint8_t>* data;  // its bytes, held by the caller until the image is written
+  std::string name;             // a level-1 name: SETUP.EXE, DATA.CMP, ...
+  std::filesystem::path local;  // the file whose bytes it gets, read while the image is written
 };
 
 // False, with the reason, in a build that has no image writer: one made

@@ -1,6 +1,12 @@
-// The subcommands of kitpack. Each prints its own messages, naming the file
-// and the problem, and returns the process exit code: 0 on success, 1 on a
-// failure.
+// The subcommands of kitpack, one source file each. Each prints its own
+// messages, naming the file and the problem, and returns the process exit
+// code: 0 on success, 1 on a failure. None holds the kit's files, an archive
+// or a payload whole: they read and write them a piece at a time, so that
+// their memory does not grow with the kit.
+//
+// The commands that compress take jobs: how many blocks of the payload are
+// compressed at once (0: one for each of the machine's cores). The payload
+// is the same for any number.
 //
 // Names and texts are in the code page of the machines the kit is for: pack
 // and medium write them so, and list, verify and extract read them so.
@@ -17,7 +23,7 @@ class CodePage;
 // past ASCII, and copied as it is otherwise. The shortcut list is checked
 // against the tree first, as setup will read both.
 int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path& outDir,
-                  const std::filesystem::path& setup, const CodePage& codePage);
+                  const std::filesystem::path& setup, const CodePage& codePage, unsigned jobs);
 
 // The same medium as an ISO 9660 CD image in one file: SETUP.EXE, DATA.CMP
 // and the texts in its root under their 8.3 names. The volume label is
@@ -25,13 +31,14 @@ int MediumCommand(const std::filesystem::path& kit, const std::filesystem::path&
 // into one. Every timestamp is SOURCE_DATE_EPOCH when it is set, a fixed date
 // otherwise, so that the same kit gives the same bytes.
 int ImageCommand(const std::filesystem::path& kit, const std::filesystem::path& image,
-                 const std::filesystem::path& setup, const std::string& labelOption, const CodePage& codePage);
+                 const std::filesystem::path& setup, const std::string& labelOption, const CodePage& codePage,
+                 unsigned jobs);
 
 // The tree packed into a library archive.
 int PackCommand(const std::filesystem::path& tree, const std::filesystem::path& output, const CodePage& codePage);
 
 // The file compressed into an SZDD payload, checked by expanding it again.
-int CompressCommand(const std::filesystem::path& input, const std::filesystem::path& output);
+int CompressCommand(const std::filesystem::path& input, const std::filesystem::path& output, unsigned jobs);
 
 // The entries of an archive or of a compressed payload: size, data offset, name.
 int ListCommand(const std::filesystem::path& file, const CodePage& codePage);

@@ -1,13 +1,12 @@
-// The kit builder's files: reading them whole, writing them whole under a
-// temporary name, and opening an archive or a compressed payload for the
-// archive walk.
+// The kit builder's files: reading small ones whole, copying and writing
+// them under a temporary name, and telling a compressed payload from an
+// archive.
 #pragma once
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "kit/LibraryScan.h"
 #include "kit/LibraryWriter.h"
 #include "kit/OutputFile.h"
 
@@ -18,6 +17,18 @@ bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>&
 // Creates the output for path and writes the bytes to it; the caller commits.
 bool WriteWholeFile(OutputFile& output, const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes,
                     std::string& error);
+
+// Creates the output for path and copies the regular file source into it a
+// piece at a time; the caller commits. False, with a message naming the file
+// that failed.
+bool CopyIntoOutput(const std::filesystem::path& source, OutputFile& output, const std::filesystem::path& path,
+                    std::string& error);
+
+// Gives the regular file's bytes to the sink a piece at a time, reading
+// exactly size bytes. False, with a message naming the file, when it cannot
+// be read or no longer has that size.
+bool StreamFile(const std::filesystem::path& path, std::uint64_t size, ByteSink& sink, std::string& error,
+                const WorkProgress& progress = {});
 
 // Whether the file starts with the SZDD magic.
 bool IsSzdd(const std::filesystem::path& path);
@@ -33,17 +44,3 @@ class OutputSink : public ByteSink {
  private:
   OutputFile& file_;
 };
-
-// The archive in a file: read as it is, or expanded first when the file is a
-// compressed payload.
-struct ArchiveSource {
-  FileInput file;
-  std::vector<std::uint8_t> expanded;
-  bool compressed = false;
-  ArchiveInput memory = {};
-  ArchiveInput& Input() { return compressed ? memory : file.Input(); }
-};
-
-// Opens the archive in a regular file, expanding a compressed payload into
-// memory. False, with a message naming the file, otherwise.
-bool OpenArchiveSource(const std::filesystem::path& path, ArchiveSource& source, std::string& error);

@@ -7,6 +7,7 @@
 
 #include "kit/NameClash.h"
 #include "kit/NamePolicy.h"
+#include "kit/PathDisplay.h"
 #include "kit/SystemIo.h"
 #include "payload/LibraryFormat.h"
 
@@ -23,12 +24,12 @@ std::string Hex32(std::uint32_t value) {
 bool FileInput::Open(const std::filesystem::path& path, std::string& error) {
   std::error_code code;
   if (std::filesystem::is_directory(path, code)) {
-    error = path.string() + ": is a directory";
+    error = DisplayPath(path) + ": is a directory";
     return false;
   }
   file_.reset(OpenForReading(path));
   if (!file_) {
-    error = path.string() + ": cannot open: " + SystemError();
+    error = DisplayPath(path) + ": cannot open: " + SystemError();
     return false;
   }
   // Told by the file system rather than by the stream, whose offsets may be
@@ -36,7 +37,7 @@ bool FileInput::Open(const std::filesystem::path& path, std::string& error) {
   // format's limit.
   const std::uintmax_t length = std::filesystem::file_size(path, code);
   if (code) {
-    error = path.string() + ": " + code.message();
+    error = DisplayPath(path) + ": " + code.message();
     return false;
   }
   input_ = ArchiveInStream(file_.get(), static_cast<std::int64_t>(length));

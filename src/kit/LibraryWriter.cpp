@@ -7,6 +7,7 @@
 
 #include "base/Scoped.h"
 #include "kit/NamePolicy.h"
+#include "kit/PathDisplay.h"
 #include "kit/SystemIo.h"
 #include "payload/LibraryFormat.h"
 
@@ -51,8 +52,8 @@ bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, c
   while (remainder > 0) {
     std::size_t chunk = remainder < COPY_CHUNK ? static_cast<std::size_t>(remainder) : COPY_CHUNK;
     if (std::fread(buffer, 1, chunk, input) != chunk) {
-      error = file.source.string() + (std::ferror(input) ? ": read failed: " + SystemError()
-                                                         : std::string(": the file shrank while it was packed"));
+      error = DisplayPath(file.source) + (std::ferror(input) ? ": read failed: " + SystemError()
+                                                             : std::string(": the file shrank while it was packed"));
       return false;
     }
     if (!take(buffer, chunk)) return false;
@@ -61,10 +62,55 @@ bool ReadSource(std::FILE* input, const TreeFile& file, unsigned char* buffer, c
   // The entry header holds the size: a file that grew since the walk cannot
   // be packed whole.
   if (std::fgetc(input) != EOF) {
-    error = file.source.string() + ": the file grew while it was packed";
+    error = DisplayPath(file.source) + ": the file grew while it was packed";
     return false;
   }
   return true;
+}
+
+// A file larger than the buffer is read a second time to be copied. Its CRC
+// is taken again on the way, so that a change between the two reads cannot
+// give an entry whose data disagrees with its sealed header.
+bool CopyAgain(std::FILE* input, const TreeFile& file, unsigned char* buffer, std::uint32_t crc, const ChunkTaker& copy,
+               std::string& error) {
+  if (std::fseek(input, 0, SEEK_SET) != 0) {
+    error = DisplayPath(file.source) + ": cannot read it a second time: " + SystemError();
+    return false;
+  }
+  std::uint32_t copied = 0;
+  auto copyWithCrc = [&](unsigned char* data, std::size_t size) {
+    copied = Crc32(copied, data, size);
+    return copy(data, size);
+  };
+  if (!ReadSource(input, file, buffer, copyWithCrc, error)) return false;
+  if (copied == crc) return true;
+  error = DisplayPath(file.source) + ": the file changed while it was packed";
+  return false;
+}
+
+// One file as an entry: the header sealed with the CRC of its bytes, then
+// its bytes, each piece handed to copy. The entry header goes before the
+// data and holds the data's CRC, so the whole file is read once for the CRC
+// before anything of it is written.
+bool WriteFileEntry(const TreeFile& file, ByteSink& sink, unsigned char* buffer, const ChunkTaker& copy,
+                    std::string& error) {
+  LibraryEntryHeader header;
+  if (!PrepareEntryHeader(file.name, file.size, header, error)) return false;
+  FileHandle input(OpenForReading(file.source));
+  if (!input) {
+    error = DisplayPath(file.source) + ": cannot open: " + SystemError();
+    return false;
+  }
+  std::uint32_t crc = 0;
+  auto addToCrc = [&crc](unsigned char* data, std::size_t size) {
+    crc = Crc32(crc, data, size);
+    return true;
+  };
+  if (!ReadSource(input.get(), file, buffer, addToCrc, error)) return false;
+  if (!WriteSealedEntryHeader(sink, header, crc, error)) return false;
+  // That one read left a file no larger than the buffer whole in it.
+  if (file.size <= COPY_CHUNK) return file.size == 0 || copy(buffer, static_cast<std::size_t>(file.size));
+  return CopyAgain(input.get(), file, buffer, crc, copy, error);
 }
 
 }  // namespace
@@ -107,22 +153,6 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
   if (!WriteLibraryHeader(sink, error)) return false;
   std::unique_ptr<unsigned char[]> buffer(new unsigned char[COPY_CHUNK]);
   for (const TreeFile& file : files) {
-    LibraryEntryHeader header;
-    if (!PrepareEntryHeader(file.name, file.size, header, error)) return false;
-    FileHandle input(OpenForReading(file.source));
-    if (!input) {
-      error = file.source.string() + ": cannot open: " + SystemError();
-      return false;
-    }
-    // The entry header goes before the data and holds the data's CRC, so the
-    // whole file is read once for the CRC before anything of it is written.
-    std::uint32_t crc = 0;
-    auto addToCrc = [&crc](unsigned char* data, std::size_t size) {
-      crc = Crc32(crc, data, size);
-      return true;
-    };
-    if (!ReadSource(input.get(), file, buffer.get(), addToCrc, error)) return false;
-    if (!WriteSealedEntryHeader(sink, header, crc, error)) return false;
     auto copy = [&](unsigned char* data, std::size_t size) {
       ScrambleData(data, size);
       if (!sink.Write(data, size, error)) return false;
@@ -130,28 +160,7 @@ bool WriteLibrary(const std::vector<TreeFile>& files, ByteSink& sink, std::strin
       if (progress) progress(done, total);
       return true;
     };
-    if (file.size <= COPY_CHUNK) {
-      // That one read left the whole file in the buffer.
-      if (file.size > 0 && !copy(buffer.get(), static_cast<std::size_t>(file.size))) return false;
-    } else {
-      // A larger file is read a second time to be copied. Its CRC is taken
-      // again on the way, so that a change between the two reads cannot give
-      // an entry whose data disagrees with its sealed header.
-      if (std::fseek(input.get(), 0, SEEK_SET) != 0) {
-        error = file.source.string() + ": cannot read it a second time: " + SystemError();
-        return false;
-      }
-      std::uint32_t copied = 0;
-      auto copyWithCrc = [&](unsigned char* data, std::size_t size) {
-        copied = Crc32(copied, data, size);
-        return copy(data, size);
-      };
-      if (!ReadSource(input.get(), file, buffer.get(), copyWithCrc, error)) return false;
-      if (copied != crc) {
-        error = file.source.string() + ": the file changed while it was packed";
-        return false;
-      }
-    }
+    if (!WriteFileEntry(file, sink, buffer.get(), copy, error)) return false;
     done += LIBRARY_ENTRY_HEADER_SIZE;
   }
   if (progress) progress(total, total);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "kit/PathDisplay.h"
 #include "kit/SystemIo.h"
 
 #ifdef _WIN32
@@ -55,14 +56,20 @@ bool OutputFile::Create(const std::filesystem::path& finalPath, std::string& err
     }
     if (errno != EEXIST) break;
   }
-  error = finalPath.string() + ": cannot create: " + SystemError();
+  error = DisplayPath(finalPath) + ": cannot create: " + SystemError();
   return false;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size, std::string& error) {
   if (size == 0) return true;
   if (std::fwrite(data, 1, size, stream_) == size) return true;
-  error = final_.string() + ": write failed: " + SystemError();
+  error = DisplayPath(final_) + ": write failed: " + SystemError();
+  return false;
+}
+
+bool OutputFile::Flush(std::string& error) {
+  if (std::fflush(stream_) == 0) return true;
+  error = DisplayPath(final_) + ": write failed: " + SystemError();
   return false;
 }
 
@@ -71,14 +78,14 @@ bool OutputFile::Commit(std::string& error) {
   stream_ = nullptr;
   bool flushed = std::fflush(stream) == 0;
   if (std::fclose(stream) != 0 || !flushed) {
-    error = final_.string() + ": write failed: " + SystemError();
+    error = DisplayPath(final_) + ": write failed: " + SystemError();
     Discard();
     return false;
   }
   std::error_code code;
   std::filesystem::rename(temporary_, final_, code);
   if (code) {
-    error = final_.string() + ": cannot rename into place: " + code.message();
+    error = DisplayPath(final_) + ": cannot rename into place: " + code.message();
     Discard();
     return false;
   }
@@ -94,4 +101,21 @@ void OutputFile::Discard() {
     std::filesystem::remove(temporary_, ignored);
   }
   temporary_.clear();
+}
+
+bool OutputFolder::Create(const std::filesystem::path& folder, std::string& error) {
+  std::error_code code;
+  for (std::filesystem::path at = folder; !at.empty() && !std::filesystem::exists(at, code); at = at.parent_path()) {
+    made_.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  std::filesystem::create_directories(folder, code);
+  if (!code) return true;
+  error = DisplayPath(folder) + ": cannot create the directory: " + code.message();
+  return false;
+}
+
+OutputFolder::~OutputFolder() {
+  std::error_code ignored;
+  for (const std::filesystem::path& folder : made_) std::filesystem::remove(folder, ignored);
 }

@@ -7,6 +7,7 @@
 #include "kit/CodePage.h"
 #include "kit/NameClash.h"
 #include "kit/NamePolicy.h"
+#include "kit/PathDisplay.h"
 #include "payload/LibraryFormat.h"
 
 namespace fs = std::filesystem;
@@ -19,53 +20,60 @@ bool HoldsSeparator(const std::string& component, const CodePage& codePage) {
   return FindNameSeparator(codePage.Number(), component.data(), component.size()) < component.size();
 }
 
-void Walk(const fs::path& directory, const CodePage& codePage, const std::string& prefix, std::vector<TreeFile>& files,
-          std::vector<std::string>& problems, std::vector<std::string>& notes) {
-  std::error_code code;
-  fs::directory_iterator it(directory, code);
-  if (code) {
-    problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
+// What the walk gathers.
+struct Gathering {
+  const CodePage& codePage;
+  std::vector<TreeFile>& files;
+  std::vector<std::string>& problems;
+  std::vector<std::string>& notes;
+};
+
+void Walk(Gathering& into, const fs::path& directory, const std::string& prefix);
+
+// One entry of a directory: a file taken, a directory walked, or a problem.
+void Take(Gathering& into, const fs::directory_entry& entry, const std::string& prefix) {
+  const fs::path& path = entry.path();
+  std::string component;
+  std::string problem;
+  if (!into.codePage.NameFromSystem(path.filename(), component, problem)) {
+    into.problems.push_back(DisplayPath(path) + ": " + problem);
     return;
   }
-  bool empty = true;
-  for (; it != fs::directory_iterator(); it.increment(code)) {
-    empty = false;
-    const fs::path& path = it->path();
-    std::string component;
-    std::string problem;
-    if (!codePage.NameFromSystem(path.filename(), component, problem)) {
-      problems.push_back(path.string() + ": " + problem);
-      continue;
-    }
-    std::string name = prefix.empty() ? component : prefix + "\\" + component;
-    fs::file_status status = it->symlink_status(code);
-    if (code) {
-      problems.push_back(path.string() + ": " + code.message());
-    } else if (fs::is_symlink(status)) {
-      problems.push_back(path.string() + ": a symbolic link; the archive holds regular files only");
-    } else if (fs::is_directory(status)) {
-      if (HoldsSeparator(component, codePage)) {
-        problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
-        continue;
-      }
-      Walk(path, codePage, name, files, problems, notes);
-    } else if (!fs::is_regular_file(status)) {
-      problems.push_back(path.string() + ": a special file; the archive holds regular files only");
-    } else if (HoldsSeparator(component, codePage)) {
-      problems.push_back(path.string() + ": the name holds a backslash, which the archive reads as a separator");
-    } else {
-      std::uintmax_t size = it->file_size(code);
-      if (code) {
-        problems.push_back(path.string() + ": " + code.message());
-      } else {
-        files.push_back({name, path, static_cast<std::uint64_t>(size)});
-      }
-    }
-    code.clear();
+  const std::string name = prefix.empty() ? component : prefix + "\\" + component;
+  std::error_code code;
+  const fs::file_status status = entry.symlink_status(code);
+  const bool special = !fs::is_directory(status) && !fs::is_regular_file(status);
+  if (code) {
+    problem = code.message();
+  } else if (fs::is_symlink(status)) {
+    problem = "a symbolic link; the archive holds regular files only";
+  } else if (special) {
+    problem = "a special file; the archive holds regular files only";
+  } else if (HoldsSeparator(component, into.codePage)) {
+    problem = "the name holds a backslash, which the archive reads as a separator";
+  } else if (fs::is_directory(status)) {
+    Walk(into, path, name);
+  } else {
+    const std::uintmax_t size = entry.file_size(code);
+    if (code) problem = code.message();
+    if (!code) into.files.push_back({name, path.native(), static_cast<std::uint64_t>(size)});
   }
-  if (code) problems.push_back(directory.string() + ": cannot read the directory: " + code.message());
-  if (empty && !prefix.empty()) {
-    notes.push_back(directory.string() + ": an empty directory; the archive keeps directories only as parts of names");
+  if (!problem.empty()) into.problems.push_back(DisplayPath(path) + ": " + problem);
+}
+
+void Walk(Gathering& into, const fs::path& directory, const std::string& prefix) {
+  std::error_code code;
+  fs::directory_iterator it(directory, code);
+  bool empty = true;
+  for (; !code && it != fs::directory_iterator(); it.increment(code)) {
+    empty = false;
+    Take(into, *it, prefix);
+  }
+  if (code) {
+    into.problems.push_back(DisplayPath(directory) + ": cannot read the directory: " + code.message());
+  } else if (empty && !prefix.empty()) {
+    into.notes.push_back(DisplayPath(directory) +
+                         ": an empty directory; the archive keeps directories only as parts of names");
   }
 }
 
@@ -76,10 +84,11 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
   files.clear();
   std::error_code code;
   if (!fs::is_directory(root, code)) {
-    problems.push_back(root.string() + ": not a directory");
+    problems.push_back(DisplayPath(root) + ": not a directory");
     return false;
   }
-  Walk(root, codePage, "", files, problems, notes);
+  Gathering into = {codePage, files, problems, notes};
+  Walk(into, root, "");
   std::sort(files.begin(), files.end(), [](const TreeFile& a, const TreeFile& b) { return a.name < b.name; });
 
   NameClashCheck clashes(codePage);
@@ -87,15 +96,15 @@ bool CollectTree(const fs::path& root, const CodePage& codePage, std::vector<Tre
   for (const TreeFile& file : files) {
     std::string problem = EntryNameProblem(file.name, codePage);
     if (problem.empty()) problem = clashes.Add(file.name);
-    if (!problem.empty()) problems.push_back(file.source.string() + ": " + problem);
+    if (!problem.empty()) problems.push_back(DisplayPath(file.source) + ": " + problem);
     if (file.size > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-      problems.push_back(file.source.string() + ": " + std::to_string(file.size) +
+      problems.push_back(DisplayPath(file.source) + ": " + std::to_string(file.size) +
                          " bytes; an entry holds at most 2147483647");
     }
     total += LIBRARY_ENTRY_HEADER_SIZE + file.size;
   }
   if (total > static_cast<std::uint64_t>(LIBRARY_MAX_SIZE)) {
-    problems.push_back(root.string() + ": the archive would have " + std::to_string(total) +
+    problems.push_back(DisplayPath(root) + ": the archive would have " + std::to_string(total) +
                        " bytes; it holds at most 2147483647");
   }
   return problems.empty();

@@ -9,10 +9,12 @@
 class CodePage;
 
 // One file of the tree as it goes into the archive.
+// A kit holds tens of thousands of these, so the source is kept as the
+// system names it: a path object would hold each of its components again.
 struct TreeFile {
-  std::string name;              // entry name: the relative path in the code page, components joined with '\'
-  std::filesystem::path source;  // where its bytes are read from
-  std::uint64_t size;            // its size when the tree was walked
+  std::string name;                           // entry name: the relative path in the code page, joined with '\'
+  std::filesystem::path::string_type source;  // where its bytes are read from
+  std::uint64_t size;                         // its size when the tree was walked
 };
 
 // Gathers every regular file below root, its name converted into the code

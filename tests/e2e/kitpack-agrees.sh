@@ -7,9 +7,10 @@
 # directory named like the archive, a directory's path too long, a device by
 # the code page's superscript digit), and the same accepted (letters that only
 # look alike, a byte that is a superscript elsewhere, characters whose second
-# byte is 0x5C, which both split names at alike). The
-# tree is made here with UTF-8 names, which the session's locale has Wine
-# read as such.
+# byte is 0x5C, which both split names at alike). The tree is made here with
+# UTF-8 names, which the session's locale has Wine read as such. And they
+# agree on a medium of several of the compressor's blocks, for any number of
+# jobs; kitpack.exe reads its payload back through the platform's LZ library.
 #   kitpack-agrees.sh SESSION_DIR WORK_DIR NATIVE_KITPACK KITPACK.EXE
 set -euo pipefail
 here=$(dirname "$(realpath "$0")")
@@ -122,6 +123,33 @@ case_ 1252 "a directory named like the archive" "Data.Vnx/README.TXT: the first 
 case_ 1252 "a directory's path of 248 characters below C:\\QUENV98" "$long/F.TXT: joined to the installation directory" \
   "GOOD.TXT" "$long/F.TXT"
 case_ 1252 "COM and the superscript two that is 0xB2" "COM².txt: a component is named like a device" "COM².txt"
+
+# medium_case JOBS...: the medium of a kit of several compressor blocks, made
+# by kitpack.exe with each number of jobs ("" for the default), must hold
+# the native kitpack's DATA.CMP; kitpack.exe verifies and extracts it.
+medium_case() {
+  local dir=$work/medium kit=$work/medium/kit
+  mkdir -p "$kit/files/LIB"
+  head -c 1500000 /dev/urandom >"$kit/files/LIB/PACKED.BIN"
+  { yes "Quenvar 98 kit, $(date +%N)" || true; } | head -c 2500000 >"$kit/files/LIB/TEXT.TXT"
+  printf 'Licence\r\n' >"$kit/LICENSE.TXT"
+  printf 'Information\r\n' >"$kit/README.TXT"
+  printf '[Quenvar 98]\r\n' >"$kit/SHELLINK.DAT"
+  "$native" medium "$kit" "$dir/native" >"$dir/native.log" 2>&1 || { fail "medium: the native kitpack fails"; return; }
+  local jobs
+  for jobs in "$@"; do
+    cases=$((cases + 1))
+    "$here/wine-run.sh" "$session" 120 "$exe" medium "$(windows "$kit")" "$(windows "$dir/exe$jobs")" \
+      ${jobs:+--jobs "$jobs"} >"$dir/exe.log" 2>&1 || { fail "medium, jobs ${jobs:-default}: kitpack.exe fails"; continue; }
+    cmp -s "$dir/native/DATA.CMP" "$dir/exe$jobs/DATA.CMP" ||
+      fail "medium, jobs ${jobs:-default}: kitpack.exe's DATA.CMP differs from the native one"
+  done
+  cases=$((cases + 1))
+  "$here/wine-run.sh" "$session" 120 "$exe" extract "$(windows "$dir/exe/DATA.CMP")" -C "$(windows "$dir/out")" \
+    >"$dir/extract.log" 2>&1 || { fail "medium: kitpack.exe cannot verify and extract its payload"; return; }
+  diff -r "$kit/files" "$dir/out" >&2 || fail "medium: kitpack.exe's extract does not give the tree back"
+}
+medium_case 1 2 ""
 
 if [ "$failures" -gt 0 ]; then
   echo "kitpack-agrees: $failures of $cases cases disagree" >&2

@@ -47,15 +47,6 @@ Bytes SmallAlphabet(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-Bytes Mixed(std::size_t size) {
-  Bytes bytes = MakeContent(Content::Text, size);
-  const Bytes random = MakeContent(Content::Random, size);
-  for (std::size_t i = 0; i < size; i += 9000) {
-    for (std::size_t k = i; k < std::min(size, i + 3000); ++k) bytes[k] = random[k];
-  }
-  return bytes;
-}
-
 struct Case {
   const char* why;
   Bytes input;
@@ -114,27 +105,7 @@ TEST(SzddParse, BestParseAndCompressorMatchBruteForce) {
 // enough for the compressor to cut its walks short; the parse must still be
 // the best one.
 TEST(SzddParse, CutWalksStillGiveTheBestParse) {
-  std::mt19937 generator(7);
-  Bytes input;
-  for (std::uint32_t id = 0; input.size() < 32768; ++id) {
-    const std::uint8_t record[16] = {static_cast<std::uint8_t>(id),
-                                     static_cast<std::uint8_t>(id >> 8),
-                                     0,
-                                     0,
-                                     0x4C,
-                                     0x01,
-                                     static_cast<std::uint8_t>(generator() % 4),
-                                     0,
-                                     static_cast<std::uint8_t>(generator() % 16),
-                                     0,
-                                     0,
-                                     0,
-                                     0x20,
-                                     0,
-                                     0x60,
-                                     0xC0};
-    input.insert(input.end(), record, record + 16);
-  }
+  const Bytes input = Records(32768);
   EXPECT_EQ(Compress(input).size(), SzddOptimalSize(input.data(), input.size()));
 }
 

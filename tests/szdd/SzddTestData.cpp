@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -68,6 +69,41 @@ Bytes MakeContent(Content content, std::size_t size) {
     case Content::Text: return Text(size);
   }
   return {};
+}
+
+Bytes Mixed(std::size_t size) {
+  Bytes bytes = MakeContent(Content::Text, size);
+  const Bytes random = MakeContent(Content::Random, size);
+  for (std::size_t i = 0; i < size; i += 9000) {
+    for (std::size_t k = i; k < std::min(size, i + 3000); ++k) bytes[k] = random[k];
+  }
+  return bytes;
+}
+
+Bytes Records(std::size_t size) {
+  std::mt19937 generator(7);
+  Bytes input;
+  for (std::uint32_t id = 0; input.size() < size; ++id) {
+    const std::uint8_t record[16] = {static_cast<std::uint8_t>(id),
+                                     static_cast<std::uint8_t>(id >> 8),
+                                     0,
+                                     0,
+                                     0x4C,
+                                     0x01,
+                                     static_cast<std::uint8_t>(generator() % 4),
+                                     0,
+                                     static_cast<std::uint8_t>(generator() % 16),
+                                     0,
+                                     0,
+                                     0,
+                                     0x20,
+                                     0,
+                                     0x60,
+                                     0xC0};
+    input.insert(input.end(), record, record + 16);
+  }
+  input.resize(size);
+  return input;
 }
 
 Bytes Compress(const Bytes& input, char lastChar) {

@@ -15,6 +15,14 @@ const char* ContentName(Content content);
 // size bytes of the given kind; the same bytes on every call.
 Bytes MakeContent(Content content, std::size_t size);
 
+// Text with stretches of random bytes: matches of every kind, and pieces
+// that do not compress.
+Bytes Mixed(std::size_t size);
+
+// Records that differ only in a counter and a few low bits: trees deep
+// enough for the compressor to cut its walks short.
+Bytes Records(std::size_t size);
+
 // Compresses, failing the test on an error.
 Bytes Compress(const Bytes& input, char lastChar = '_');
 

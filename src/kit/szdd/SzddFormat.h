@@ -27,3 +27,8 @@ void SzddWriteHeader(std::uint8_t* out, char lastChar, std::uint32_t length);
 // False, with a message in error, when the stream is shorter than a header,
 // lacks the magic, or uses a mode other than 'A'.
 bool SzddReadHeader(const std::uint8_t* data, std::size_t size, std::uint32_t& length, std::string& error);
+
+// What is wrong with a stream that expands to `expanded` bytes where its
+// header declares `declared`: that it expands past them or short of them.
+// Empty when the two agree.
+std::string SzddLengthProblem(std::uint64_t expanded, std::uint32_t declared);

@@ -20,3 +20,11 @@ bool SzddReadHeader(const std::uint8_t* data, std::size_t size, std::uint32_t& l
   }
   return false;
 }
+
+std::string SzddLengthProblem(std::uint64_t expanded, std::uint32_t declared) {
+  if (expanded > declared) return "stream expands past the " + std::to_string(declared) + " bytes its header declares";
+  if (expanded < declared) {
+    return "stream expands to " + std::to_string(expanded) + " bytes, its header declares " + std::to_string(declared);
+  }
+  return "";
+}

@@ -112,7 +112,6 @@ void SzddTreeFinder::InsertWindowFill(const SzddBlock& block) {
 SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position, unsigned steps) {
   const unsigned steps0 = steps;
   const std::uint8_t* current = block.At(position);
-  next_ = position + 1;
   std::uint32_t& root = roots_[Hash4(current, ROOT_BITS)];
   std::uint32_t candidate = root;
   root = position;
@@ -185,13 +184,11 @@ SzddMatch SzddTreeFinder::Insert(const SzddBlock& block, std::uint32_t position,
 }
 
 void SzddTreeFinder::Warm(const SzddBlock& block, std::uint32_t first) {
-  if (first == SZDD_TEXT_ORIGIN) {
-    InsertWindowFill(block);
-  } else {
-    // Positions the finder has already seen, as when it searched the block
-    // before this one, are not inserted again.
-    for (std::uint32_t p = std::max(first - SZDD_WINDOW_SIZE, next_); p < first; ++p) Insert(block, p);
-  }
+  // Every node is reached from a root or a chain head, and a node's links are
+  // set when it is inserted: clearing those forgets the rest.
+  std::fill(roots_.begin(), roots_.end(), SZDD_NO_POSITION);
+  std::fill(heads3_.begin(), heads3_.end(), SZDD_NO_POSITION);
+  for (std::uint32_t p = first - SZDD_WINDOW_SIZE; p < first; ++p) Insert(block, p);
 }
 
 void SzddTreeFinder::Scan(const SzddBlock& block, std::uint32_t first, std::size_t count, std::uint8_t* lengths,

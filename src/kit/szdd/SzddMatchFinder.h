@@ -62,10 +62,11 @@ class SzddTreeFinder {
   // the first one.
   void InsertWindowFill(const SzddBlock& block);
 
-  // Inserts the SZDD_WINDOW_SIZE positions before first that the finder has
-  // not seen yet, so that a finder can start at any block: block must be the
-  // one that starts at first. Positions inserted into one finder must still
-  // grow from call to call.
+  // Forgets every position it holds and inserts the SZDD_WINDOW_SIZE
+  // positions before first, so that a finder starts any block as a new one
+  // would: block must be the one that starts at first. What the finder then
+  // finds in the block depends on the block's bytes alone, not on the blocks
+  // it searched before.
   void Warm(const SzddBlock& block, std::uint32_t first);
 
   // The compressor's pass over count positions from first on: lengths[k]
@@ -79,8 +80,7 @@ class SzddTreeFinder {
   static constexpr std::uint32_t NODE_MASK = 2 * SZDD_WINDOW_SIZE - 1;  // a ring that outlives the window
   std::vector<std::uint32_t> roots_;                                    // by a hash of the first four bytes
   std::vector<std::uint32_t> children_;                                 // smaller and larger subtree, per ring slot
-  std::vector<std::uint32_t> heads3_;      // newest position, by a hash of the first three bytes
-  std::vector<std::uint32_t> older3_;      // per ring slot, the next older position of the same hash
-  std::uint32_t next_ = SZDD_NO_POSITION;  // one past the newest position inserted
+  std::vector<std::uint32_t> heads3_;  // newest position, by a hash of the first three bytes
+  std::vector<std::uint32_t> older3_;  // per ring slot, the next older position of the same hash
   unsigned scanSteps_;
 };
