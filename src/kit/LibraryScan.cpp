@@ -119,69 +119,88 @@ bool LibraryScanner::ReadData(const std::function<bool(const unsigned char*, std
   return true;
 }
 
-bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& check, const WorkProgress& progress) {
-  LibraryScanner scanner(input, codePage);
+namespace {
+
+// One verification under way: the walk, the names met so far, and what it
+// has found.
+struct Verification {
+  Verification(ArchiveInput& in, const CodePage& page, LibraryCheck& found, const WorkProgress& told)
+      : input(in), codePage(page), check(found), progress(told), scanner(in, page), clashes(page) {}
+  ArchiveInput& input;
+  const CodePage& codePage;
+  LibraryCheck& check;
+  const WorkProgress& progress;
+  LibraryScanner scanner;
+  NameClashCheck clashes;
+};
+
+// Why the name would not install: the installer's rule, text in the code
+// page, no clash with a name before it. Empty when nothing.
+std::string NameProblem(Verification& v, const std::string& name) {
+  const std::string rule = InstallNameProblem(name, v.codePage);
+  if (!rule.empty()) return rule;
+  std::string text, problem;
+  if (!v.codePage.ToUtf8(name, text, problem)) {
+    return "the name is not text in code page " + std::to_string(v.codePage.Number()) +
+           " (an archive for another code page needs --codepage)";
+  }
+  return v.clashes.Add(name);
+}
+
+// Checks the entry the walk stands at, reading its data to the end. False
+// when nothing after it can be placed: its header is damaged, or its data
+// cannot be read.
+bool CheckEntry(Verification& v, const ScannedEntry& entry) {
+  ++v.check.entries;
+  v.check.names.push_back(entry.name);
+  const std::string label = EntryLabel(entry.index, entry.shown);
+  // Any field of a damaged header may be wrong, its size among them.
+  if (!entry.headerIntact) {
+    v.check.problems.push_back(label + ": the entry header is damaged (it does not agree with its CRC)");
+    return false;
+  }
+  const std::string name = NameProblem(v, entry.name);
+  if (!name.empty()) v.check.problems.push_back(label + ": " + name);
+  // Reading every byte is the point: an archive whose data cannot be read
+  // to its end does not install. In a checked archive the walk takes the
+  // data's CRC on the way.
+  auto counted = [&v](const unsigned char*, std::size_t n) {
+    v.check.dataBytes += n;
+    if (v.progress) v.progress(v.scanner.Position(), static_cast<std::uint64_t>(v.input.length));
+    return true;
+  };
   std::string problem;
-  if (!scanner.ReadHeader(problem)) {
+  if (!v.scanner.ReadData(counted, problem)) {
+    v.check.problems.push_back(problem);
+    return false;
+  }
+  if (!v.scanner.DataIntact()) {
+    v.check.problems.push_back(label + ": data CRC mismatch: the header holds " + Hex32(entry.dataCrc) +
+                               ", the data gives " + Hex32(v.scanner.DataCrc()));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool VerifyLibrary(ArchiveInput& input, const CodePage& codePage, LibraryCheck& check, const WorkProgress& progress) {
+  Verification v(input, codePage, check, progress);
+  std::string problem;
+  if (!v.scanner.ReadHeader(problem)) {
     check.problems.push_back(problem);
     return false;
   }
-  if (scanner.Marking() == LibraryMarking::Damaged) {
+  if (v.scanner.Marking() == LibraryMarking::Damaged) {
     check.problems.push_back("the header's check marker or CRC is damaged");
   }
-  NameClashCheck clashes(codePage);
   ScannedEntry entry;
-  for (;;) {
-    ScanStep step = scanner.Next(entry, problem);
-    if (step == ScanStep::Invalid) {
-      check.problems.push_back(problem);
-      break;
-    }
-    if (step == ScanStep::End) {
-      if (scanner.TrailingBytes() > 0) {
-        check.problems.push_back(std::to_string(scanner.TrailingBytes()) +
-                                 " bytes left over after the last entry, too few for an entry header");
-      }
-      break;
-    }
-    ++check.entries;
-    check.names.push_back(entry.name);
-    std::string label = EntryLabel(entry.index, entry.shown);
-    // Any field of a damaged header may be wrong, its size among them, so
-    // nothing after it can be placed with any confidence.
-    if (!entry.headerIntact) {
-      check.problems.push_back(label + ": the entry header is damaged (it does not agree with its CRC)");
-      break;
-    }
-    std::string text;
-    const std::string rule = InstallNameProblem(entry.name, codePage);
-    if (!rule.empty()) {
-      check.problems.push_back(label + ": " + rule);
-    } else if (!codePage.ToUtf8(entry.name, text, problem)) {
-      check.problems.push_back(label + ": the name is not text in code page " + std::to_string(codePage.Number()) +
-                               " (an archive for another code page needs --codepage)");
-    } else {
-      std::string clash = clashes.Add(entry.name);
-      if (!clash.empty()) check.problems.push_back(label + ": " + clash);
-    }
-    // Reading every byte is the point: an archive whose data cannot be read
-    // to its end does not install. In a checked archive the walk takes the
-    // data's CRC on the way.
-    bool whole = scanner.ReadData(
-        [&](const unsigned char*, std::size_t n) {
-          check.dataBytes += n;
-          if (progress) progress(scanner.Position(), static_cast<std::uint64_t>(input.length));
-          return true;
-        },
-        problem);
-    if (!whole) {
-      check.problems.push_back(problem);
-      break;
-    }
-    if (!scanner.DataIntact()) {
-      check.problems.push_back(label + ": data CRC mismatch: the header holds " + Hex32(entry.dataCrc) +
-                               ", the data gives " + Hex32(scanner.DataCrc()));
-    }
+  ScanStep step;
+  while ((step = v.scanner.Next(entry, problem)) == ScanStep::Entry && CheckEntry(v, entry)) {
+  }
+  if (step == ScanStep::Invalid) check.problems.push_back(problem);
+  if (step == ScanStep::End && v.scanner.TrailingBytes() > 0) {
+    check.problems.push_back(std::to_string(v.scanner.TrailingBytes()) +
+                             " bytes left over after the last entry, too few for an entry header");
   }
   return check.problems.empty();
 }
