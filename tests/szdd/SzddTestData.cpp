@@ -84,22 +84,12 @@ Bytes Records(std::size_t size) {
   std::mt19937 generator(7);
   Bytes input;
   for (std::uint32_t id = 0; input.size() < size; ++id) {
-    const std::uint8_t record[16] = {static_cast<std::uint8_t>(id),
-                                     static_cast<std::uint8_t>(id >> 8),
-                                     0,
-                                     0,
-                                     0x4C,
-                                     0x01,
-                                     static_cast<std::uint8_t>(generator() % 4),
-                                     0,
-                                     static_cast<std::uint8_t>(generator() % 16),
-                                     0,
-                                     0,
-                                     0,
-                                     0x20,
-                                     0,
-                                     0x60,
-                                     0xC0};
+    // A 16-byte record: a counter, two fields of a few low bits, the rest fixed.
+    std::uint8_t record[16] = {0, 0, 0, 0, 0x4C, 0x01, 0, 0, 0, 0, 0, 0, 0x20, 0, 0x60, 0xC0};
+    record[0] = static_cast<std::uint8_t>(id);
+    record[1] = static_cast<std::uint8_t>(id >> 8);
+    record[6] = static_cast<std::uint8_t>(generator() % 4);
+    record[8] = static_cast<std::uint8_t>(generator() % 16);
     input.insert(input.end(), record, record + 16);
   }
   input.resize(size);
